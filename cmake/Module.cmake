@@ -1,0 +1,33 @@
+# morvane_core: every source of the module except the production allocator and
+# the DLL entry point, so that tests can link it with an allocator of their own.
+file(GLOB MORVANE_CORE_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/src/brxlib/*.cpp
+  ${CMAKE_SOURCE_DIR}/src/shellext/*.cpp
+  ${CMAKE_SOURCE_DIR}/src/registry/*.cpp
+  ${CMAKE_SOURCE_DIR}/src/archiver/*.cpp
+  ${CMAKE_SOURCE_DIR}/src/convert/*.cpp
+  ${CMAKE_SOURCE_DIR}/src/register/*.cpp
+  ${CMAKE_SOURCE_DIR}/src/module/*.cpp)
+list(FILTER MORVANE_CORE_SOURCES EXCLUDE REGEX "/(heap_allocator|dll_main|runtime_support)\\.cpp$")
+
+add_library(morvane_core STATIC ${MORVANE_CORE_SOURCES})
+target_include_directories(morvane_core PUBLIC ${CMAKE_SOURCE_DIR}/src)
+target_compile_definitions(morvane_core PUBLIC ${MORVANE_MODULE_DEFS})
+target_compile_options(morvane_core PRIVATE ${MORVANE_MODULE_FLAGS} ${MORVANE_HARDENING_FLAGS})
+
+add_library(MorvaneX64 SHARED
+  ${MORVANE_CORE_SOURCES}
+  ${CMAKE_SOURCE_DIR}/src/brxlib/heap_allocator.cpp
+  ${CMAKE_SOURCE_DIR}/src/module/dll_main.cpp
+  ${CMAKE_SOURCE_DIR}/src/module/runtime_support.cpp
+  ${CMAKE_SOURCE_DIR}/src/module/MorvaneX64.def)
+set_target_properties(MorvaneX64 PROPERTIES PREFIX "" OUTPUT_NAME MorvaneX64
+  LINKER_LANGUAGE C
+  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR} LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+target_include_directories(MorvaneX64 PRIVATE ${CMAKE_SOURCE_DIR}/src)
+target_compile_definitions(MorvaneX64 PRIVATE ${MORVANE_MODULE_DEFS})
+target_compile_options(MorvaneX64 PRIVATE ${MORVANE_MODULE_FLAGS})
+# Linked with the C driver: no libstdc++, libgcc and winpthread folded in statically.
+target_link_options(MorvaneX64 PRIVATE -static -static-libgcc -s -Wl,--gc-sections
+  -Wl,--no-insert-timestamp)
+target_link_libraries(MorvaneX64 PRIVATE shell32 ole32 user32 advapi32 kernel32)

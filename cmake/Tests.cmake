@@ -1,0 +1,62 @@
+# GoogleTest built from Debian's sources with the cross toolchain; every test
+# executable runs under Wine through scripts/wine-run.sh.
+enable_testing()
+set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh)
+
+# Windows form of a path of this machine, as Wine's Z: drive shows it.
+function(morvane_windows_path out path)
+  string(REPLACE "/" "\\\\" p "${path}")
+  set(${out} "Z:${p}" PARENT_SCOPE)
+endfunction()
+
+morvane_windows_path(MORVANE_DLL_WINPATH ${CMAKE_BINARY_DIR}/MorvaneX64.dll)
+morvane_windows_path(MORVANE_STANDIN_WINPATH ${CMAKE_BINARY_DIR}/standin/Morvane.exe)
+morvane_windows_path(MORVANE_BUILD_WINPATH ${CMAKE_BINARY_DIR})
+
+file(GLOB MORVANE_SUPPORT_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
+add_library(morvane_test_support STATIC ${MORVANE_SUPPORT_SOURCES})
+target_include_directories(morvane_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/tools)
+target_link_libraries(morvane_test_support PUBLIC morvane_core gtest)
+target_compile_definitions(morvane_test_support PUBLIC
+  MORVANE_DLL=L"${MORVANE_DLL_WINPATH}"
+  STANDIN_EXE=L"${MORVANE_STANDIN_WINPATH}"
+  MORVANE_BUILD_DIR=L"${MORVANE_BUILD_WINPATH}")
+if(MORVANE_HARDENED)
+  target_compile_definitions(morvane_test_support PUBLIC MORVANE_GUARD_HEAP=1)
+  target_compile_options(morvane_test_support PRIVATE ${MORVANE_HARDENING_FLAGS})
+endif()
+
+add_test(NAME wine_session_start COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/wine-session.sh start ${CMAKE_BINARY_DIR})
+add_test(NAME wine_session_stop COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/wine-session.sh stop ${CMAKE_BINARY_DIR})
+set_tests_properties(wine_session_start PROPERTIES FIXTURES_SETUP wine)
+set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine)
+
+# One executable per folder under tests/ (a Wine process start is the costly part).
+file(GLOB MORVANE_TEST_DIRS LIST_DIRECTORIES true ${CMAKE_SOURCE_DIR}/tests/*)
+foreach(dir ${MORVANE_TEST_DIRS})
+  get_filename_component(area ${dir} NAME)
+  if(NOT IS_DIRECTORY ${dir} OR area STREQUAL "support")
+    continue()
+  endif()
+  file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp)
+  if(NOT sources)
+    continue()
+  endif()
+  add_executable(test_${area} ${sources})
+  target_link_libraries(test_${area} PRIVATE morvane_test_support gtest_main
+    shell32 ole32 oleaut32 user32 advapi32 uuid shlwapi)
+  target_compile_options(test_${area} PRIVATE ${MORVANE_HARDENING_FLAGS})
+  target_link_options(test_${area} PRIVATE -static)
+  set_target_properties(test_${area} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  add_test(NAME ${area} COMMAND test_${area} --gtest_color=no)
+  set_tests_properties(${area} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600 RUN_SERIAL TRUE)
+  add_dependencies(test_${area} MorvaneX64)
+  if(TARGET standin-archiver)
+    add_dependencies(test_${area} standin-archiver)
+  endif()
+endforeach()

@@ -1,0 +1,125 @@
+// Both ends of a conversion: LaunchConversion in Explorer, RunConvertArchiveW
+// in the rundll32 process it starts.
+#include "convert/conversion_request.h"
+
+#include <windows.h>
+#include <shellapi.h>
+#include <stdlib.h>
+
+#include "brxlib/memory.h"
+#include "brxlib/text_builder.h"
+#include "module/module.h"
+#include "shellext/menu_tables.h"
+#include "shellext/shell_ext.h"
+
+namespace {
+
+const WCHAR EntryName[] = L",RunConvertArchive ";
+
+// The module's own path, in its short form where the volume gives one.
+// False when the path does not fit (it is never cut).
+bool GetModulePath(WCHAR* path)
+{
+    const DWORD length = GetModuleFileNameW(ModuleInstance, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return false;
+    WCHAR shortPath[MAX_PATH + 1];
+    const DWORD shortLength = GetShortPathNameW(path, shortPath, MAX_PATH);
+    if (shortLength > 0 && shortLength < MAX_PATH)
+        CopyMemory(path, shortPath, (shortLength + 1) * sizeof(WCHAR));
+    return true;
+}
+
+bool HasSpace(const WCHAR* text)
+{
+    for (; *text; ++text)
+        if (*text == L' ')
+            return true;
+    return false;
+}
+
+}  // namespace
+
+HRESULT CShellExt::LaunchConversion(int code)
+{
+    if (Selection.count == 0)
+        return E_INVALIDARG;
+    if (code < FirstConversionCode || code > LastConversionCode)
+        return E_INVALIDARG;
+    WCHAR modulePath[MAX_PATH + 1] = {};
+    if (!GetModulePath(modulePath))
+        return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+
+    const WCHAR* source = Selection.data[0].path;
+    brxlib::HeapBuffer<WCHAR> parameters(brxlib::TextLength(TargetFolder) + brxlib::TextLength(source) +
+                                         brxlib::TextLength(modulePath) + 64);
+    if (!parameters)
+        return E_OUTOFMEMORY;
+    brxlib::TextBuilder text(parameters.get(), parameters.size());
+    // rundll32 fails silently on an unquoted module path with a space, as
+    // on volumes that give no short names.
+    if (HasSpace(modulePath))
+        text.Append(L'"').Append(modulePath).Append(L'"');
+    else
+        text.Append(modulePath);
+    text.Append(EntryName).AppendNumber(code).Append(L' ').Append(source);
+    if (TargetFolder[0])
+        text.Append(TargetMark).Append(TargetFolder);
+    if (!text.ok())
+        return E_UNEXPECTED;
+
+    SetLastError(ERROR_SUCCESS);
+    const HINSTANCE started = ShellExecuteW(nullptr, L"open", L"rundll32", parameters.get(), L".", SW_HIDE);
+    if (reinterpret_cast<INT_PTR>(started) <= 32) {
+        const DWORD error = GetLastError();
+        return error ? HRESULT_FROM_WIN32(error) : HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    }
+    // Only the first path converts; the menu offers conversion for one path only.
+    Selection.clear();
+    return S_OK;
+}
+
+void DecodeConversionRequest(const WCHAR* text, ConversionRequest* request)
+{
+    ZeroMemory(request->sourceBuffer, sizeof(request->sourceBuffer));
+    WCHAR* end = nullptr;
+    // wcstol: leading white space, one sign, digits; clamped to the 32-bit range.
+    request->code = static_cast<int>(wcstol(text, &end, 10));
+    const WCHAR* mark = nullptr;
+    for (const WCHAR* p = text; *p; ++p) {
+        if (*p == TargetMark) {
+            mark = p;
+            break;
+        }
+    }
+    const WCHAR* sourceStart = CharNextW(end);
+    if (!mark) {
+        request->source = brxlib::TextLength(sourceStart) <= MAX_PATH ? sourceStart : nullptr;
+        request->target = nullptr;
+        return;
+    }
+    // The source runs from after the separator up to the mark.
+    const ptrdiff_t length = sourceStart <= mark ? mark - sourceStart : 0;
+    brxlib::TextBuilder source(request->sourceBuffer, MAX_PATH + 1);
+    source.Append(sourceStart, static_cast<size_t>(length));
+    request->source = source.ok() ? request->sourceBuffer : nullptr;
+    request->target = CharNextW(mark);
+}
+
+extern "C" void CALLBACK RunConvertArchiveW(HWND, HINSTANCE, LPWSTR lpszCmdLine, int)
+{
+    if (!lpszCmdLine)
+        return;
+    ConversionRequest* request = brxlib::AllocateZeroed<ConversionRequest>(1);
+    if (!request)
+        return;
+    DecodeConversionRequest(lpszCmdLine, request);
+    {
+        // A transient object of the worker's own, not made by the class factory.
+        CShellExt transient;
+        ++ModuleLockCount;
+        if (request->code >= FirstConversionCode && request->source)
+            transient.ConvertArchive(request->code, request->source, request->target);
+    }
+    brxlib::Free(request);
+}

@@ -1,0 +1,131 @@
+// CShellExt::ConvertArchive: extract the source into a temporary folder with
+// the archiver, then compress what landed there into the new format.
+#include "archiver/archiver_location.h"
+#include "archiver/command_template.h"
+#include "brxlib/memory.h"
+#include "convert/archiver_process.h"
+#include "convert/confirm_probe.h"
+#include "convert/delete_tree.h"
+#include "convert/output_path.h"
+#include "shellext/menu_tables.h"
+#include "shellext/shell_ext.h"
+
+namespace {
+
+const WCHAR ExtractTemplate[] = L"\"<ArchiverPath>\" /a2a:0 /o:\"<temporary folder>\" \"<source>\"";
+const WCHAR CompressTemplate[] =
+    L"\"<ArchiverPath>\" <switch> /a2a:0 /d /l:\"<list file>\" /n:\"<output>\"";
+const WCHAR NotAnArchiveMessage[] =
+    L"変換元のファイルは、アーカイブファイルでないか、サポートしていない形式です。";
+const WCHAR MessageCaption[] = L"Morvane";
+
+// A fresh folder named by the system in the user's temporary folder.
+bool MakeTemporaryFolder(WCHAR* folder)
+{
+    WCHAR tempPath[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathW(MAX_PATH, tempPath);
+    if (length == 0 || length >= MAX_PATH)
+        return false;
+    if (!GetTempFileNameW(tempPath, L"MRV", 0, folder))
+        return false;
+    DeleteFileW(folder);
+    return CreateDirectoryW(folder, nullptr) != FALSE;
+}
+
+bool StartFromTemplate(const WCHAR* pattern, const TemplateField* fields, int fieldCount, ArchiverProcess& started)
+{
+    brxlib::HeapBuffer<WCHAR> commandLine(ExpandedLength(pattern, fields, fieldCount) + 1);
+    if (!commandLine)
+        return false;
+    brxlib::TextBuilder text(commandLine.get(), commandLine.size());
+    ExpandTemplate(text, pattern, fields, fieldCount);
+    return text.ok() && StartArchiver(commandLine.get(), started);
+}
+
+// The top-level entries of folder into selection. False when an entry's
+// path does not fit: a conversion without it would make an incomplete archive.
+bool ListTopLevel(const WCHAR* folder, brxlib::simple_array<CShellExt::PATH_INFO>& selection)
+{
+    CShellExt::PATH_INFO pattern = {};
+    brxlib::TextBuilder patternText(pattern.path, MAX_PATH + 1);
+    patternText.Append(folder).Append(L"\\*.*");
+    if (!patternText.ok())
+        return false;
+    WIN32_FIND_DATAW entry;
+    brxlib::UniqueFind search(FindFirstFileW(pattern.path, &entry));
+    if (!search.valid())
+        return true;
+    do {
+        const WCHAR* name = entry.cFileName;
+        if (name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0)))
+            continue;
+        CShellExt::PATH_INFO item = {};
+        brxlib::TextBuilder itemText(item.path, MAX_PATH + 1);
+        itemText.Append(folder).Append(L'\\').Append(name);
+        if (!itemText.ok() || !selection.append(item))
+            return false;
+    } while (FindNextFileW(search.get(), &entry));
+    return true;
+}
+
+}  // namespace
+
+void CShellExt::ConvertArchive(int code, const WCHAR* source, const WCHAR* target)
+{
+    const ConversionTarget* conversion = FindConversionTarget(code);
+    if (!conversion || !source)
+        return;
+    // Every path is formed before anything runs, so a path that does not fit
+    // ends the conversion before a folder or an archive exists.
+    WCHAR output[MAX_PATH + 1] = {};
+    if (brxlib::TextLength(source) > MAX_PATH || !FormOutputPath(source, target, conversion->newExtension, output))
+        return;
+    ArchiverLocation location;
+    if (!LocateArchiver(location))
+        return;
+    WCHAR tempFolder[MAX_PATH + 1] = {};
+    if (!MakeTemporaryFolder(tempFolder))
+        return;
+
+    ArchiverProcess extract;
+    const TemplateField extractFields[] = {
+        {L"<ArchiverPath>", location.ArchiverPath},
+        {L"<temporary folder>", tempFolder},
+        {L"<source>", source},
+    };
+    if (!StartFromTemplate(ExtractTemplate, extractFields, 3, extract)) {
+        DeleteDirectoryTree(tempFolder, true);
+        return;
+    }
+    WaitForInputIdle(extract.process.get(), INFINITE);
+    bool notAnArchive = false;
+    EnumThreadWindows(extract.mainThreadId, ConfirmDialogProbe, reinterpret_cast<LPARAM>(&notAnArchive));
+    if (notAnArchive)
+        MessageBoxW(nullptr, NotAnArchiveMessage, MessageCaption, MB_ICONINFORMATION);
+    // Also after a refused source: the folder goes only once the archiver has let go of it.
+    WaitForExit(extract);
+
+    Selection.clear();
+    WCHAR listFile[MAX_PATH + 1] = {};
+    if (notAnArchive || !ListTopLevel(tempFolder, Selection) || Selection.count == 0 || !WriteListFile(listFile)) {
+        Selection.clear();
+        DeleteDirectoryTree(tempFolder, true);
+        return;
+    }
+
+    ArchiverProcess compress;
+    const TemplateField compressFields[] = {
+        {L"<ArchiverPath>", location.ArchiverPath},
+        {L"<switch>", conversion->formatSwitch},
+        {L"<list file>", listFile},
+        {L"<output>", output},
+    };
+    if (!StartFromTemplate(CompressTemplate, compressFields, 4, compress)) {
+        // Nobody owns the list now.
+        DeleteFileW(listFile);
+        DeleteDirectoryTree(tempFolder, true);
+        return;
+    }
+    WaitForExit(compress);
+    DeleteDirectoryTree(tempFolder, true);
+}

@@ -1,0 +1,59 @@
+#include "module/class_factory.h"
+
+#include <new>
+
+#include "brxlib/memory.h"
+#include "module/module.h"
+#include "shellext/shell_ext.h"
+
+STDMETHODIMP CShellExtClassFactory::QueryInterface(REFIID riid, void** ppv)
+{
+    if (!ppv)
+        return E_POINTER;
+    *ppv = nullptr;
+    if (!IsEqualIID(riid, IID_IClassFactory) && !IsEqualIID(riid, IID_IUnknown))
+        return E_NOINTERFACE;
+    *ppv = static_cast<IClassFactory*>(this);
+    AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP_(ULONG) CShellExtClassFactory::AddRef()
+{
+    return static_cast<ULONG>(++m_refCount);
+}
+
+STDMETHODIMP_(ULONG) CShellExtClassFactory::Release()
+{
+    const LONG count = --m_refCount;
+    if (count == 0) {
+        --ModuleLockCount;
+        this->~CShellExtClassFactory();
+        brxlib::Free(this);
+    }
+    return static_cast<ULONG>(count);
+}
+
+STDMETHODIMP CShellExtClassFactory::CreateInstance(IUnknown* outer, REFIID riid, void** ppv)
+{
+    if (!ppv)
+        return E_POINTER;
+    *ppv = nullptr;
+    if (outer)
+        return CLASS_E_NOAGGREGATION;
+    void* memory = brxlib::Allocate(sizeof(CShellExt));
+    if (!memory)
+        return E_OUTOFMEMORY;
+    CShellExt* object = new (memory) CShellExt();
+    ++ModuleLockCount;
+    // The object is born with count 0: a refused first QueryInterface must not leak it.
+    object->AddRef();
+    const HRESULT hr = object->QueryInterface(riid, ppv);
+    object->Release();
+    return hr;
+}
+
+STDMETHODIMP CShellExtClassFactory::LockServer(BOOL)
+{
+    return S_OK;
+}

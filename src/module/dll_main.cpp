@@ -1,0 +1,8 @@
+#include "module/module.h"
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH)
+        ModuleInstance = instance;
+    return TRUE;
+}

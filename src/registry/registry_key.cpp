@@ -1,0 +1,145 @@
+#include "registry/registry_key.h"
+
+#include "brxlib/memory.h"
+#include "brxlib/text_builder.h"
+#include "registry/root_keys.h"
+
+bool RegistryKey::Create(const WCHAR* path, REGSAM access)
+{
+    const WCHAR* subkey = path;
+    HKEY parent = ResolveRootKey(path, &subkey);
+    if (!parent) {
+        parent = m_key;
+        subkey = path;
+    }
+    HKEY created = nullptr;
+    m_status = RegCreateKeyExW(parent, subkey, 0, nullptr, 0, access, nullptr, &created, nullptr);
+    if (m_status != ERROR_SUCCESS)
+        return false;
+    if (m_key) {
+        m_status = RegCloseKey(m_key);
+        m_key = nullptr;
+        if (m_status != ERROR_SUCCESS) {
+            RegCloseKey(created);
+            return false;
+        }
+    }
+    m_key = created;
+    return true;
+}
+
+void RegistryKey::Close()
+{
+    if (!m_key)
+        return;
+    m_status = RegCloseKey(m_key);
+    m_key = nullptr;
+}
+
+namespace {
+
+// Splits a copy of path at its last "\" (walked with CharNextW): the copy
+// keeps the parent path, *leaf points at the text after it. Without a "\"
+// the parent path is empty and the leaf is the whole path.
+void SplitAtLastSeparator(WCHAR* copy, const WCHAR** leaf)
+{
+    WCHAR* last = nullptr;
+    for (WCHAR* p = copy; *p; p = CharNextW(p))
+        if (*p == L'\\')
+            last = p;
+    if (last) {
+        *last = 0;
+        *leaf = last + 1;
+    } else {
+        *leaf = copy;
+    }
+}
+
+}  // namespace
+
+// The status ends as that of the last registry call made, so the result
+// follows which step came last: closing the parent when a parent path was
+// given, otherwise opening or closing the leaf. A child that cannot be
+// deleted ends the walk; the call then reports that child's status.
+bool RegistryKey::DeleteKeyTree(const WCHAR* path)
+{
+    LONG failure = ERROR_SUCCESS;
+    return DeleteTree(path, &failure);
+}
+
+bool RegistryKey::DeleteTree(const WCHAR* path, LONG* failure)
+{
+    const size_t length = brxlib::TextLength(path);
+    brxlib::HeapBuffer<WCHAR> copy(length + 1);
+    if (!copy) {
+        m_status = ERROR_NOT_ENOUGH_MEMORY;
+        *failure = m_status;
+        return false;
+    }
+    brxlib::CopyText(copy.get(), length + 1, path);
+    const WCHAR* leafName = nullptr;
+    SplitAtLastSeparator(copy.get(), &leafName);
+    const bool hasParentPath = copy.get()[0] != 0;
+
+    const HKEY held = m_key;
+    HKEY parent = held;
+    if (hasParentPath) {
+        const WCHAR* rest = nullptr;
+        const HKEY root = ResolveRootKey(copy.get(), &rest);
+        parent = nullptr;
+        m_status = root ? RegOpenKeyExW(root, rest, 0, ReadWrite, &parent)
+                        : RegOpenKeyExW(held, copy.get(), 0, ReadWrite, &parent);
+        if (m_status != ERROR_SUCCESS)
+            parent = nullptr;
+    }
+
+    HKEY leaf = nullptr;
+    bool childFailed = false;
+    m_status = RegOpenKeyExW(parent, leafName, 0, ReadWrite, &leaf);
+    if (m_status != ERROR_SUCCESS) {
+        *failure = m_status;
+    } else {
+        m_key = leaf;
+        childFailed = !DeleteChildren(leaf, failure);
+        if (!childFailed) {
+            m_status = RegDeleteKeyW(parent, leafName);
+            if (m_status != ERROR_SUCCESS)
+                *failure = m_status;
+        }
+        m_key = nullptr;
+        m_status = RegCloseKey(leaf);
+    }
+    if (hasParentPath)
+        m_status = RegCloseKey(parent);
+    m_key = held;
+    if (childFailed)
+        m_status = *failure;
+    return m_status == ERROR_SUCCESS;
+}
+
+// Deletes every subkey of leaf, always asking for index 0 since each
+// deletion shifts the rest. Stops at the first child that stays.
+bool RegistryKey::DeleteChildren(HKEY leaf, LONG* failure)
+{
+    DWORD longest = 0;
+    m_status = RegQueryInfoKeyW(leaf, nullptr, nullptr, nullptr, nullptr, &longest, nullptr, nullptr,
+                                nullptr, nullptr, nullptr, nullptr);
+    brxlib::HeapBuffer<WCHAR> name(static_cast<size_t>(longest) + 1);
+    if (!name) {
+        m_status = ERROR_NOT_ENOUGH_MEMORY;
+        *failure = m_status;
+        return false;
+    }
+    DWORD size = longest + 1;
+    while (RegEnumKeyExW(leaf, 0, name.get(), &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
+        LONG childFailure = ERROR_SUCCESS;
+        DeleteTree(name.get(), &childFailure);
+        if (childFailure != ERROR_SUCCESS) {
+            *failure = childFailure;
+            return false;
+        }
+        size = longest + 1;
+        m_key = leaf;
+    }
+    return true;
+}

@@ -1,0 +1,34 @@
+// IContextMenu::InvokeCommand and GetCommandString: both read the menu item
+// list that the latest QueryContextMenu recorded.
+#include "shellext/menu_tables.h"
+#include "shellext/shell_ext.h"
+
+STDMETHODIMP CShellExt::InvokeCommand(CMINVOKECOMMANDINFO* pici)
+{
+    if (!pici)
+        return E_INVALIDARG;
+    // Only offsets are handled; a verb string has bits above the low 16 set.
+    const ULONG_PTR verb = reinterpret_cast<ULONG_PTR>(pici->lpVerb);
+    if (HIWORD(verb) != 0)
+        return E_INVALIDARG;
+    const int index = LOWORD(verb);
+    if (index >= MenuItems.count)
+        return E_INVALIDARG;
+    const int code = MenuItems.data[index].code;
+    if (code >= FirstConversionCode && code <= LastConversionCode)
+        return LaunchConversion(code);
+    return RunArchiverCommand(code);
+}
+
+STDMETHODIMP CShellExt::GetCommandString(UINT_PTR idCmd, UINT uType, UINT*, CHAR* pszName, UINT cchMax)
+{
+    // ANSI and validation requests are refused; verb and help text are both the label.
+    if (uType != GCS_VERBW && uType != GCS_HELPTEXTW)
+        return E_INVALIDARG;
+    if (idCmd >= static_cast<UINT_PTR>(MenuItems.count))
+        return E_INVALIDARG;
+    if (!pszName || cchMax == 0)
+        return E_INVALIDARG;
+    lstrcpynW(reinterpret_cast<WCHAR*>(pszName), MenuItems.data[idCmd].label, static_cast<int>(cchMax));
+    return S_OK;
+}

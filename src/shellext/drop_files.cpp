@@ -1,0 +1,113 @@
+#include "shellext/drop_files.h"
+
+#include <shlobj.h>
+
+namespace {
+
+// DragQueryFileW fills at most 260 units, terminator included.
+const int LongestPath = MAX_PATH - 1;
+
+// The list of NUL-terminated strings that starts at the block's pFiles
+// offset; every read stays inside the block.
+template <class Unit>
+class DropList {
+public:
+    DropList(const unsigned char* block, SIZE_T size, DWORD offset)
+        : m_next(reinterpret_cast<const Unit*>(block + offset)),
+          m_end(reinterpret_cast<const Unit*>(block + offset + (size - offset) / sizeof(Unit))) {}
+
+    // The next string and its length; false at the empty string that ends the
+    // list, or when the block ends before a terminator.
+    bool Next(const Unit** text, int* length)
+    {
+        const Unit* p = m_next;
+        while (p < m_end && *p)
+            ++p;
+        if (p == m_end || p == m_next)
+            return false;
+        *text = m_next;
+        *length = static_cast<int>(p - m_next);
+        m_next = p + 1;
+        return true;
+    }
+
+private:
+    const Unit* m_next;
+    const Unit* m_end;
+};
+
+int CountPaths(const unsigned char* block, SIZE_T size, DWORD offset, bool wide)
+{
+    int count = 0;
+    int length = 0;
+    if (wide) {
+        DropList<WCHAR> list(block, size, offset);
+        const WCHAR* text;
+        while (list.Next(&text, &length))
+            ++count;
+    } else {
+        DropList<char> list(block, size, offset);
+        const char* text;
+        while (list.Next(&text, &length))
+            ++count;
+    }
+    return count;
+}
+
+bool ToRecord(const WCHAR* text, int length, CShellExt::PATH_INFO* record)
+{
+    if (length > LongestPath)
+        return false;
+    for (int i = 0; i < length; ++i)
+        record->path[i] = text[i];
+    return true;
+}
+
+// ANSI lists are converted as DragQueryFileW converts them: CP_ACP.
+bool ToRecord(const char* text, int length, CShellExt::PATH_INFO* record)
+{
+    const int units = MultiByteToWideChar(CP_ACP, 0, text, length, nullptr, 0);
+    if (units <= 0 || units > LongestPath)
+        return false;
+    return MultiByteToWideChar(CP_ACP, 0, text, length, record->path, LongestPath) == units;
+}
+
+template <class Unit>
+HRESULT AppendPaths(const unsigned char* block, SIZE_T size, DWORD offset,
+                    brxlib::simple_array<CShellExt::PATH_INFO>& selection)
+{
+    DropList<Unit> list(block, size, offset);
+    const Unit* text;
+    int length = 0;
+    CShellExt::PATH_INFO record;
+    while (list.Next(&text, &length)) {
+        ZeroMemory(&record, sizeof(record));
+        if (!ToRecord(text, length, &record)) {
+            selection.clear();
+            return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+        }
+        if (!selection.append(record)) {
+            selection.clear();
+            return E_OUTOFMEMORY;
+        }
+    }
+    return S_OK;
+}
+
+}  // namespace
+
+HRESULT ReadDropFiles(const void* block, SIZE_T blockSize,
+                      brxlib::simple_array<CShellExt::PATH_INFO>& selection)
+{
+    if (!block || blockSize < sizeof(DROPFILES))
+        return E_INVALIDARG;
+    const DROPFILES* header = static_cast<const DROPFILES*>(block);
+    const unsigned char* bytes = static_cast<const unsigned char*>(block);
+    if (header->pFiles < sizeof(DROPFILES) || header->pFiles >= blockSize)
+        return E_INVALIDARG;
+    const bool wide = header->fWide != FALSE;
+    if (!selection.reserve(CountPaths(bytes, blockSize, header->pFiles, wide)))
+        return E_OUTOFMEMORY;
+    return wide ? AppendPaths<WCHAR>(bytes, blockSize, header->pFiles, selection)
+                : AppendPaths<char>(bytes, blockSize, header->pFiles, selection);
+}

@@ -1,0 +1,61 @@
+// CShellExt: the one COM object that Explorer gets, as context-menu handler
+// and as drag-and-drop handler alike.
+#pragma once
+#include <windows.h>
+#include <shlobj.h>
+
+#include "brxlib/simple_array.h"
+
+class CShellExt : public IShellExtInit, public IContextMenu {
+public:
+    // One selected path: 260 characters and the terminator, zero after it.
+    struct PATH_INFO {
+        WCHAR path[MAX_PATH + 1];
+    };
+    // One command item of the menu; its position in the list is its command offset.
+    struct MENU_ITEM_INFO {
+        const WCHAR* label;  // module constant, never freed
+        int code;            // CommandCode
+    };
+
+    CShellExt();
+    // Releases the data object, lowers ModuleLockCount, frees both arrays.
+    ~CShellExt();
+    CShellExt(const CShellExt&) = delete;
+    CShellExt& operator=(const CShellExt&) = delete;
+
+    // IUnknown
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+
+    // IShellExtInit
+    STDMETHODIMP Initialize(PCIDLIST_ABSOLUTE pidlFolder, IDataObject* pdtobj, HKEY hkeyProgID) override;
+
+    // IContextMenu
+    STDMETHODIMP QueryContextMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UINT idCmdLast,
+                                  UINT uFlags) override;
+    STDMETHODIMP InvokeCommand(CMINVOKECOMMANDINFO* pici) override;
+    STDMETHODIMP GetCommandString(UINT_PTR idCmd, UINT uType, UINT* pReserved, CHAR* pszName,
+                                  UINT cchMax) override;
+
+    // Extract and compress commands, codes 0 to 18.
+    HRESULT RunArchiverCommand(int code);
+    // Conversion targets, codes 19 to 25, run out of process through rundll32.
+    HRESULT LaunchConversion(int code);
+    // The conversion worker, in the rundll32 process.
+    void ConvertArchive(int code, const WCHAR* source, const WCHAR* target);
+    // Writes the selection into a new list file named into name[MAX_PATH + 1];
+    // empties the selection when the file was written.
+    bool WriteListFile(WCHAR* name);
+
+    brxlib::simple_array<PATH_INFO> Selection;
+    WCHAR TargetFolder[MAX_PATH + 1];
+    brxlib::simple_array<MENU_ITEM_INFO> MenuItems;
+
+private:
+    HRESULT ReadSelection(IDataObject* dataObject);
+
+    LONG m_refCount;
+    IDataObject* m_dataObject;
+};
