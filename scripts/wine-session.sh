@@ -28,11 +28,13 @@ start() {
   rm -f "$fifo"
   printf 'export DISPLAY=:%s\nMORVANE_XVFB_PID=%s\n' "$display" "$xpid" > "$session"
   . "$session"
+  mkdir -p "$WINEPREFIX"
+  # The persistent server comes first, so that every later start is cheap.
+  wineserver -p </dev/null >/dev/null 2>&1 || true
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wine wineboot -i </dev/null >/dev/null 2>&1
     wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
   fi
-  wineserver -p </dev/null >/dev/null 2>&1
   wine cmd /c exit </dev/null >/dev/null 2>&1   # the first start after a server start is the slow one
   echo "Wine session: DISPLAY=$DISPLAY prefix=$WINEPREFIX"
 }

@@ -14,7 +14,7 @@ class DropList {
 public:
     DropList(const unsigned char* block, SIZE_T size, DWORD offset)
         : m_next(reinterpret_cast<const Unit*>(block + offset)),
-          m_end(reinterpret_cast<const Unit*>(block + offset + (size - offset) / sizeof(Unit))) {}
+          m_end(reinterpret_cast<const Unit*>(block + offset) + (size - offset) / sizeof(Unit)) {}
 
     // The next string and its length; false at the empty string that ends the
     // list, or when the block ends before a terminator.

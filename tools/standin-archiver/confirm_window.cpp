@@ -46,7 +46,9 @@ bool RegisterWindowClass(HINSTANCE instance) {
 }
 
 HWND CreateConfirmWindow(HINSTANCE instance, const std::wstring& source, WindowState& state) {
-  HWND hwnd = CreateWindowExW(0, kClassName, kTitle, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
+  // Visible from creation: whoever finds it by its title should find it shown.
+  HWND hwnd = CreateWindowExW(0, kClassName, kTitle,
+                              WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_VISIBLE,
                               CW_USEDEFAULT, CW_USEDEFAULT, 480, 160, nullptr, nullptr, instance,
                               nullptr);
   if (!hwnd) return nullptr;

@@ -1,0 +1,121 @@
+// The COM frame through the built DLL: factory, object identity, lifetime.
+#include <gtest/gtest.h>
+
+#include "support/morvane_dll.h"
+
+namespace {
+
+const CLSID ForeignClsid = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
+
+TEST(ModuleExports, ExactlyTheFiveEntryPoints)
+{
+    std::vector<std::string> names = Dll().ExportNames();
+    EXPECT_EQ(names, (std::vector<std::string>{"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer",
+                                               "DllUnregisterServer", "RunConvertArchiveW"}));
+}
+
+TEST(ClassFactory, ForeignClassIsNotAvailableAndLeavesOutPointerNull)
+{
+    void* out = reinterpret_cast<void*>(1);
+    EXPECT_EQ(Dll().GetClassObject(ForeignClsid, IID_IClassFactory, &out), CLASS_E_CLASSNOTAVAILABLE);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(Dll().CanUnloadNow(), S_OK);
+}
+
+TEST(ClassFactory, FactoryKeepsModuleLoadedUntilReleased)
+{
+    IClassFactory* factory = nullptr;
+    ASSERT_EQ(Dll().GetClassObject(TestClsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+    EXPECT_EQ(RefCount(factory), 1u);
+    EXPECT_EQ(Dll().CanUnloadNow(), S_FALSE);
+    EXPECT_EQ(factory->Release(), 0u);
+    EXPECT_EQ(Dll().CanUnloadNow(), S_OK);
+}
+
+TEST(ClassFactory, IUnknownGivesTheSameFactoryInterface)
+{
+    IUnknown* unknown = nullptr;
+    ASSERT_EQ(Dll().GetClassObject(TestClsid, IID_IUnknown, reinterpret_cast<void**>(&unknown)), S_OK);
+    IClassFactory* factory = nullptr;
+    ASSERT_EQ(unknown->QueryInterface(IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+    EXPECT_EQ(static_cast<void*>(factory), static_cast<void*>(unknown));
+    factory->Release();
+    unknown->Release();
+    EXPECT_EQ(Dll().CanUnloadNow(), S_OK);
+}
+
+TEST(ClassFactory, RefusedInterfaceFreesTheNewFactory)
+{
+    void* out = reinterpret_cast<void*>(1);
+    EXPECT_EQ(Dll().GetClassObject(TestClsid, IID_IContextMenu, &out), E_NOINTERFACE);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(Dll().CanUnloadNow(), S_OK);
+}
+
+TEST(ClassFactory, AggregationIsRefused)
+{
+    ComPtr<IClassFactory> factory;
+    ASSERT_EQ(Dll().GetClassObject(TestClsid, IID_IClassFactory, factory.put_void()), S_OK);
+    ComPtr<IUnknown> outer;
+    ASSERT_EQ(Dll().GetClassObject(TestClsid, IID_IUnknown, outer.put_void()), S_OK);
+    void* out = reinterpret_cast<void*>(1);
+    EXPECT_EQ(factory->CreateInstance(outer.get(), IID_IUnknown, &out), CLASS_E_NOAGGREGATION);
+    EXPECT_EQ(out, nullptr);
+    factory.reset();
+    outer.reset();
+    EXPECT_EQ(Dll().CanUnloadNow(), S_OK);
+}
+
+TEST(ClassFactory, LockServerDoesNotKeepTheModule)
+{
+    {
+        ComPtr<IClassFactory> factory;
+        ASSERT_EQ(Dll().GetClassObject(TestClsid, IID_IClassFactory, factory.put_void()), S_OK);
+        EXPECT_EQ(factory->LockServer(TRUE), S_OK);
+    }
+    EXPECT_EQ(Dll().CanUnloadNow(), S_OK);
+}
+
+TEST(ShellExtObject, ContextMenuIsTheSecondInterfaceWithCountOne)
+{
+    ComPtr<IClassFactory> factory;
+    ASSERT_EQ(Dll().GetClassObject(TestClsid, IID_IClassFactory, factory.put_void()), S_OK);
+    IContextMenu* menu = nullptr;
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IContextMenu, reinterpret_cast<void**>(&menu)), S_OK);
+    factory.reset();
+    EXPECT_EQ(RefCount(menu), 1u);
+    EXPECT_EQ(Dll().CanUnloadNow(), S_FALSE);
+
+    IUnknown* unknown = nullptr;
+    ASSERT_EQ(menu->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)), S_OK);
+    IShellExtInit* init = nullptr;
+    ASSERT_EQ(menu->QueryInterface(IID_IShellExtInit, reinterpret_cast<void**>(&init)), S_OK);
+    // IUnknown is always the first interface; the second sits right after it.
+    EXPECT_EQ(static_cast<void*>(unknown), static_cast<void*>(init));
+    EXPECT_EQ(reinterpret_cast<char*>(menu), reinterpret_cast<char*>(init) + sizeof(void*));
+    EXPECT_EQ(RefCount(menu), 3u);
+    init->Release();
+    unknown->Release();
+    EXPECT_EQ(menu->Release(), 0u);
+    EXPECT_EQ(Dll().CanUnloadNow(), S_OK);
+}
+
+TEST(ShellExtObject, RefusedInterfacesLeaveNullAndNoObjectBehind)
+{
+    ComPtr<IClassFactory> factory;
+    ASSERT_EQ(Dll().GetClassObject(TestClsid, IID_IClassFactory, factory.put_void()), S_OK);
+    void* out = reinterpret_cast<void*>(1);
+    EXPECT_EQ(factory->CreateInstance(nullptr, IID_IClassFactory, &out), E_NOINTERFACE);
+    EXPECT_EQ(out, nullptr);
+    factory.reset();
+    EXPECT_EQ(Dll().CanUnloadNow(), S_OK);
+
+    ComPtr<IShellExtInit> init = Dll().CreateInit();
+    ASSERT_TRUE(init);
+    out = reinterpret_cast<void*>(1);
+    EXPECT_EQ(init->QueryInterface(IID_IContextMenu2, &out), E_NOINTERFACE);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(RefCount(init.get()), 1u);
+}
+
+}  // namespace

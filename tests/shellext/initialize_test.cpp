@@ -1,0 +1,164 @@
+// IShellExtInit::Initialize with real shell data objects and hand-built drop handles.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+#include "support/core_objects.h"
+#include "support/data_objects.h"
+#include "support/environment.h"
+
+namespace {
+
+std::vector<std::wstring> SelectionOf(IShellExtInit* init)
+{
+    std::vector<std::wstring> paths;
+    const CShellExt* ext = AsShellExt(init);
+    for (int i = 0; i < ext->Selection.count; ++i)
+        paths.push_back(ext->Selection.data[i].path);
+    return paths;
+}
+
+// Every unit after the terminator is zero, as DragQueryFileW leaves a zeroed record.
+bool ZeroAfterTerminator(const CShellExt::PATH_INFO& record)
+{
+    size_t i = 0;
+    while (i <= MAX_PATH && record.path[i])
+        ++i;
+    for (; i <= MAX_PATH; ++i)
+        if (record.path[i])
+            return false;
+    return true;
+}
+
+class InitializeTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        EnsureOle();
+        for (const wchar_t* name : {L"b.txt", L"a.zip", L"c d.tar"}) {
+            files.push_back(folder / name);
+            WriteBytes(files.back(), "x");
+        }
+        object = NewCoreObject();
+        ASSERT_TRUE(object);
+    }
+    TempFolder folder;
+    std::vector<std::wstring> files;
+    ComPtr<IShellExtInit> object;
+};
+
+TEST_F(InitializeTest, OneFileFromTheShell)
+{
+    ComPtr<IDataObject> data = ShellDataObject({files[0]});
+    ASSERT_EQ(object->Initialize(nullptr, data.get(), nullptr), S_OK);
+    EXPECT_EQ(SelectionOf(object.get()), std::vector<std::wstring>{files[0]});
+    EXPECT_EQ(AsShellExt(object.get())->TargetFolder[0], L'\0');
+}
+
+TEST_F(InitializeTest, ThreeFilesInTheDataObjectsOrderReservedOnce)
+{
+    ComPtr<IDataObject> data = ShellDataObject(files);
+    ASSERT_EQ(object->Initialize(nullptr, data.get(), nullptr), S_OK);
+    EXPECT_EQ(SelectionOf(object.get()), files);
+    EXPECT_EQ(AsShellExt(object.get())->Selection.capacity, 4);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(ZeroAfterTerminator(AsShellExt(object.get())->Selection.data[i]));
+}
+
+TEST_F(InitializeTest, RealFolderBecomesTheTargetFolder)
+{
+    ComPtr<IDataObject> data = ShellDataObject({files[0]});
+    IdList target(folder.path());
+    ASSERT_TRUE(target.get());
+    ASSERT_EQ(object->Initialize(target.get(), data.get(), nullptr), S_OK);
+    EXPECT_EQ(std::wstring(AsShellExt(object.get())->TargetFolder), folder.path());
+}
+
+TEST_F(InitializeTest, EmptyFileListGivesAnEmptySelection)
+{
+    ComPtr<IDataObject> data = HandMadeDataObject(BuildDropHandle({}, true));
+    EXPECT_EQ(object->Initialize(nullptr, data.get(), nullptr), S_OK);
+    EXPECT_EQ(AsShellExt(object.get())->Selection.count, 0);
+}
+
+TEST_F(InitializeTest, NoDropListIsInvalidButTheDataObjectIsHeld)
+{
+    ComPtr<IDataObject> first = ShellDataObject({files[0]});
+    IdList target(folder.path());
+    ASSERT_EQ(object->Initialize(target.get(), first.get(), nullptr), S_OK);
+    ComPtr<IDataObject> data = HandMadeDataObject(nullptr);
+    EXPECT_EQ(object->Initialize(nullptr, data.get(), nullptr), E_INVALIDARG);
+    EXPECT_EQ(RefCount(data.get()), 2u);
+    EXPECT_EQ(AsShellExt(object.get())->Selection.count, 0);
+    // The target folder is left as it was.
+    EXPECT_EQ(std::wstring(AsShellExt(object.get())->TargetFolder), folder.path());
+}
+
+TEST_F(InitializeTest, NullDataObjectReleasesThePreviousOne)
+{
+    ComPtr<IDataObject> data = ShellDataObject(files);
+    ASSERT_EQ(object->Initialize(nullptr, data.get(), nullptr), S_OK);
+    EXPECT_EQ(RefCount(data.get()), 2u);
+    EXPECT_EQ(object->Initialize(nullptr, nullptr, nullptr), E_POINTER);
+    EXPECT_EQ(RefCount(data.get()), 1u);
+    EXPECT_EQ(SelectionOf(object.get()), files);
+}
+
+TEST_F(InitializeTest, SecondInitializeHoldsOnlyTheSecondDataObject)
+{
+    ComPtr<IDataObject> first = ShellDataObject({files[0]});
+    ComPtr<IDataObject> second = ShellDataObject({files[1], files[2]});
+    ASSERT_EQ(object->Initialize(nullptr, first.get(), nullptr), S_OK);
+    ASSERT_EQ(object->Initialize(nullptr, second.get(), nullptr), S_OK);
+    EXPECT_EQ(RefCount(first.get()), 1u);
+    EXPECT_EQ(RefCount(second.get()), 2u);
+    EXPECT_EQ(SelectionOf(object.get()), (std::vector<std::wstring>{files[1], files[2]}));
+    object.reset();
+    EXPECT_EQ(RefCount(second.get()), 1u);
+}
+
+TEST_F(InitializeTest, PathOf259CharactersFitsAndLongerIsRefusedNotCut)
+{
+    const std::wstring fits = L"C:\\" + std::wstring(256, L'a');
+    ASSERT_EQ(fits.size(), 259u);
+    ComPtr<IDataObject> data = HandMadeDataObject(BuildDropHandle({files[0], fits}, true));
+    ASSERT_EQ(object->Initialize(nullptr, data.get(), nullptr), S_OK);
+    EXPECT_EQ(SelectionOf(object.get()), (std::vector<std::wstring>{files[0], fits}));
+
+    for (size_t length : {260u, 261u, 307u, 1000u}) {
+        const std::wstring tooLong = L"C:\\" + std::wstring(length - 3, L'b');
+        ComPtr<IDataObject> longData = HandMadeDataObject(BuildDropHandle({files[0], tooLong}, true));
+        EXPECT_EQ(object->Initialize(nullptr, longData.get(), nullptr), HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE))
+            << length;
+        EXPECT_EQ(AsShellExt(object.get())->Selection.count, 0) << length;
+    }
+}
+
+// The one-pass reader against DragQueryFileW itself, path by path, on the
+// same drop handles in both their wide and ANSI forms.
+TEST_F(InitializeTest, OnePassReadingMatchesDragQueryFile)
+{
+    const std::vector<std::wstring> paths = {L"C:\\a.txt", L"D:\\x y\\\u00e9t\u00e9.zip", L"E:\\", folder / L"q",
+                                             L"C:\\" + std::wstring(200, L'z'), L"\\\\server\\share\\f"};
+    for (bool wide : {true, false}) {
+        HGLOBAL drop = BuildDropHandle(paths, wide);
+        HDROP handle = static_cast<HDROP>(drop);
+        const UINT count = DragQueryFileW(handle, 0xFFFFFFFF, nullptr, 0);
+        ASSERT_EQ(count, paths.size());
+        std::vector<CShellExt::PATH_INFO> expected(count);
+        for (UINT i = 0; i < count; ++i) {
+            ZeroMemory(&expected[i], sizeof(expected[i]));
+            DragQueryFileW(handle, i, expected[i].path, MAX_PATH);
+        }
+        ComPtr<IDataObject> data = HandMadeDataObject(drop);
+        ASSERT_EQ(object->Initialize(nullptr, data.get(), nullptr), S_OK);
+        const CShellExt* ext = AsShellExt(object.get());
+        ASSERT_EQ(ext->Selection.count, static_cast<int>(count));
+        for (UINT i = 0; i < count; ++i)
+            EXPECT_EQ(memcmp(&ext->Selection.data[i], &expected[i], sizeof(expected[i])), 0)
+                << "wide " << wide << " path " << i;
+    }
+}
+
+}  // namespace
