@@ -1,11 +1,18 @@
 #!/usr/bin/env bash
-# build.sh BUILD_DIR [cmake options...]: configures (once) and builds.
-set -eu
+# build.sh BUILD_DIR [cmake options...]: configures (once) and builds; shows
+# only warnings and errors.
+set -u
 root=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
 build=$1; shift
+mkdir -p "$build"
+log="$build/build.log"
 if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-        -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+  if ! cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+        -DCMAKE_BUILD_TYPE=Release "$@" >"$log" 2>&1; then
+    cat "$log" >&2; exit 1
+  fi
 fi
-cmake --build "$build" -j"$(nproc)" 2>&1 | grep -E "error|warning:|Error" || true
-test "${PIPESTATUS[0]}" -eq 0
+if ! cmake --build "$build" -j"$(nproc)" >"$log" 2>&1; then
+  grep -E "error|Error" "$log" | head -40 >&2; exit 1
+fi
+grep -E "warning:" "$log" | head -20 || true
