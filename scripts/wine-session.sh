@@ -29,6 +29,11 @@ start() {
   printf 'export DISPLAY=:%s\nMORVANE_XVFB_PID=%s\n' "$display" "$xpid" > "$session"
   . "$session"
   mkdir -p "$WINEPREFIX"
+  # The Japanese locale, for runs under code page 932 (see wine-run.sh).
+  if [ ! -d "$MORVANE_BUILD_DIR/locale/ja_JP.UTF-8" ]; then
+    mkdir -p "$MORVANE_BUILD_DIR/locale"
+    localedef -i ja_JP -f UTF-8 "$MORVANE_BUILD_DIR/locale/ja_JP.UTF-8" >/dev/null 2>&1 || true
+  fi
   # The persistent server comes first, so that every later start is cheap.
   wineserver -p </dev/null >/dev/null 2>&1 || true
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
