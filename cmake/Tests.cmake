@@ -18,7 +18,17 @@ morvane_windows_path(MORVANE_DLL_WINPATH ${CMAKE_BINARY_DIR}/MorvaneX64.dll)
 morvane_windows_path(MORVANE_STANDIN_WINPATH ${CMAKE_BINARY_DIR}/standin/Morvane.exe)
 morvane_windows_path(MORVANE_BUILD_WINPATH ${CMAKE_BINARY_DIR})
 
+# The tests' allocator takes the place of the module's: counted, able to
+# fail at the Nth call, guard pages in the hardened build.
+add_library(morvane_test_allocator STATIC ${CMAKE_SOURCE_DIR}/tests/support/test_allocator.cpp)
+target_include_directories(morvane_test_allocator PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
+if(MORVANE_HARDENED)
+  target_compile_definitions(morvane_test_allocator PRIVATE MORVANE_GUARD_HEAP=1)
+endif()
+target_link_libraries(morvane_core INTERFACE morvane_test_allocator)
+
 file(GLOB MORVANE_SUPPORT_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
+list(FILTER MORVANE_SUPPORT_SOURCES EXCLUDE REGEX "/test_allocator\\.cpp$")
 add_library(morvane_test_support STATIC ${MORVANE_SUPPORT_SOURCES})
 target_include_directories(morvane_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/tools)
 target_link_libraries(morvane_test_support PUBLIC morvane_core gtest)
@@ -26,10 +36,7 @@ target_compile_definitions(morvane_test_support PUBLIC
   MORVANE_DLL=L"${MORVANE_DLL_WINPATH}"
   STANDIN_EXE=L"${MORVANE_STANDIN_WINPATH}"
   MORVANE_BUILD_DIR=L"${MORVANE_BUILD_WINPATH}")
-if(MORVANE_HARDENED)
-  target_compile_definitions(morvane_test_support PUBLIC MORVANE_GUARD_HEAP=1)
-  target_compile_options(morvane_test_support PRIVATE ${MORVANE_HARDENING_FLAGS})
-endif()
+target_compile_options(morvane_test_support PRIVATE ${MORVANE_HARDENING_FLAGS})
 
 add_test(NAME wine_session_start COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/wine-session.sh start ${CMAKE_BINARY_DIR})
 add_test(NAME wine_session_stop COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/wine-session.sh stop ${CMAKE_BINARY_DIR})

@@ -55,17 +55,7 @@ HRESULT CShellExt::LaunchConversion(int code)
                                          brxlib::TextLength(modulePath) + 64);
     if (!parameters)
         return E_OUTOFMEMORY;
-    brxlib::TextBuilder text(parameters.get(), parameters.size());
-    // rundll32 fails silently on an unquoted module path with a space, as
-    // on volumes that give no short names.
-    if (HasSpace(modulePath))
-        text.Append(L'"').Append(modulePath).Append(L'"');
-    else
-        text.Append(modulePath);
-    text.Append(EntryName).AppendNumber(code).Append(L' ').Append(source);
-    if (TargetFolder[0])
-        text.Append(TargetMark).Append(TargetFolder);
-    if (!text.ok())
+    if (!ComposeConversionRequest(modulePath, code, source, TargetFolder, parameters.get(), parameters.size()))
         return E_UNEXPECTED;
 
     SetLastError(ERROR_SUCCESS);
@@ -77,6 +67,22 @@ HRESULT CShellExt::LaunchConversion(int code)
     // Only the first path converts; the menu offers conversion for one path only.
     Selection.clear();
     return S_OK;
+}
+
+bool ComposeConversionRequest(const WCHAR* modulePath, int code, const WCHAR* source, const WCHAR* target,
+                              WCHAR* buffer, size_t capacity)
+{
+    brxlib::TextBuilder text(buffer, capacity);
+    // rundll32 fails silently on an unquoted module path with a space, as
+    // on volumes that give no short names.
+    if (HasSpace(modulePath))
+        text.Append(L'"').Append(modulePath).Append(L'"');
+    else
+        text.Append(modulePath);
+    text.Append(EntryName).AppendNumber(code).Append(L' ').Append(source);
+    if (target && target[0])
+        text.Append(TargetMark).Append(target);
+    return text.ok();
 }
 
 void DecodeConversionRequest(const WCHAR* text, ConversionRequest* request)
