@@ -15,18 +15,28 @@ target_include_directories(morvane_core PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_compile_definitions(morvane_core PUBLIC ${MORVANE_MODULE_DEFS})
 target_compile_options(morvane_core PRIVATE ${MORVANE_MODULE_FLAGS} ${MORVANE_HARDENING_FLAGS})
 
+# The hardened build puts the DLL's blocks in front of guard pages too.
+set(MORVANE_DLL_ALLOCATOR ${CMAKE_SOURCE_DIR}/src/brxlib/heap_allocator.cpp)
+if(MORVANE_HARDENED)
+  set(MORVANE_DLL_ALLOCATOR ${CMAKE_SOURCE_DIR}/tests/support/test_allocator.cpp)
+endif()
+
 add_library(MorvaneX64 SHARED
   ${MORVANE_CORE_SOURCES}
-  ${CMAKE_SOURCE_DIR}/src/brxlib/heap_allocator.cpp
+  ${MORVANE_DLL_ALLOCATOR}
   ${CMAKE_SOURCE_DIR}/src/module/dll_main.cpp
   ${CMAKE_SOURCE_DIR}/src/module/runtime_support.cpp
   ${CMAKE_SOURCE_DIR}/src/module/MorvaneX64.def)
 set_target_properties(MorvaneX64 PROPERTIES PREFIX "" OUTPUT_NAME MorvaneX64
   LINKER_LANGUAGE C
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR} LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
-target_include_directories(MorvaneX64 PRIVATE ${CMAKE_SOURCE_DIR}/src)
+target_include_directories(MorvaneX64 PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
 target_compile_definitions(MorvaneX64 PRIVATE ${MORVANE_MODULE_DEFS})
-target_compile_options(MorvaneX64 PRIVATE ${MORVANE_MODULE_FLAGS})
+target_compile_options(MorvaneX64 PRIVATE ${MORVANE_MODULE_FLAGS} ${MORVANE_HARDENING_FLAGS})
+if(MORVANE_HARDENED)
+  target_compile_definitions(MorvaneX64 PRIVATE MORVANE_GUARD_HEAP=1)
+  target_link_libraries(MorvaneX64 PRIVATE ssp)
+endif()
 # Linked with the C driver: no libstdc++, libgcc and winpthread folded in statically.
 target_link_options(MorvaneX64 PRIVATE -static -static-libgcc -s -Wl,--gc-sections
   -Wl,--no-insert-timestamp)

@@ -58,7 +58,7 @@ foreach(dir ${MORVANE_TEST_DIRS})
   target_link_libraries(test_${area} PRIVATE morvane_test_support gtest_main
     shell32 ole32 oleaut32 user32 advapi32 uuid shlwapi)
   target_compile_options(test_${area} PRIVATE ${MORVANE_HARDENING_FLAGS})
-  target_link_options(test_${area} PRIVATE -static)
+  target_link_options(test_${area} PRIVATE -static ${MORVANE_HARDENING_FLAGS})
   set_target_properties(test_${area} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   add_test(NAME ${area} COMMAND test_${area} --gtest_color=no)
   set_tests_properties(${area} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600 RUN_SERIAL TRUE)

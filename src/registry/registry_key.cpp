@@ -40,8 +40,9 @@ namespace {
 
 // Splits a copy of path at its last "\" (walked with CharNextW): the copy
 // keeps the parent path, *leaf points at the text after it. Without a "\"
-// the parent path is empty and the leaf is the whole path.
-void SplitAtLastSeparator(WCHAR* copy, const WCHAR** leaf)
+// the parent path is empty and the leaf is the whole path. Returns whether
+// a parent path is given.
+bool SplitAtLastSeparator(WCHAR* copy, const WCHAR** leaf)
 {
     WCHAR* last = nullptr;
     for (WCHAR* p = copy; *p; p = CharNextW(p))
@@ -50,9 +51,10 @@ void SplitAtLastSeparator(WCHAR* copy, const WCHAR** leaf)
     if (last) {
         *last = 0;
         *leaf = last + 1;
-    } else {
-        *leaf = copy;
+        return copy[0] != 0;
     }
+    *leaf = copy;
+    return false;
 }
 
 }  // namespace
@@ -78,8 +80,7 @@ bool RegistryKey::DeleteTree(const WCHAR* path, LONG* failure)
     }
     brxlib::CopyText(copy.get(), length + 1, path);
     const WCHAR* leafName = nullptr;
-    SplitAtLastSeparator(copy.get(), &leafName);
-    const bool hasParentPath = copy.get()[0] != 0;
+    const bool hasParentPath = SplitAtLastSeparator(copy.get(), &leafName);
 
     const HKEY held = m_key;
     HKEY parent = held;

@@ -90,6 +90,10 @@ TEST(StandinLogReader, TakesOnlyCompleteRecords) {
   EXPECT_EQ(r[0].actions, (std::vector<std::string>{"one", "two"}));
   EXPECT_FALSE(standin_log::ParseLog("record\nlistbytes: MISSING\nend\n").at(0).listbytes.size());
   EXPECT_TRUE(standin_log::ParseLog("record\nlistbytes: MISSING\nend\n").at(0).list_missing);
+  Record empty_list = standin_log::ParseLog("record\nlistfile: x\nlistbytes: \nend\n").at(0);
+  EXPECT_TRUE(empty_list.has_listfile);
+  EXPECT_FALSE(empty_list.list_missing);
+  EXPECT_TRUE(empty_list.listbytes.empty());
 }
 
 TEST_F(StandinTest, TarRoundTripRestoresTheTree) {
@@ -202,10 +206,23 @@ TEST_F(StandinTest, ConversionCompressRunWritesTheNamedArchive) {
   EXPECT_TRUE(r[0].HasAction("create zip " + Utf8(target) + " (7 entries)"));
 }
 
+// A non-ASCII file name the ANSI code page can spell (1252 or 932), or "".
+std::wstring NonAsciiNameForAnsi() {
+  for (const wchar_t* name : {L"caf\u00e9.txt", L"\u65e5\u672c.txt"}) {
+    BOOL lossy = FALSE;
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, -1, nullptr, 0, nullptr, &lossy);
+    if (!lossy) return name;
+  }
+  return L"";
+}
+
 TEST_F(StandinTest, ListBytesAreLoggedExactlyAndListIsDeletedOnlyWithD) {
-  std::wstring list = tmp_ / L"list.txt";
-  std::wstring accented = src_ + L"\\sub\\caf\u00e9.txt";  // one non-ASCII byte in code page 1252
-  std::string bytes = WriteList(list, {accented, src_ + L"\\a.txt"});
+  std::wstring name = NonAsciiNameForAnsi();
+  if (name.empty()) GTEST_SKIP() << "code page " << GetACP() << " has neither test name";
+  std::wstring list = tmp_ / L"list.txt", non_ascii = src_ + L"\\" + name;
+  ASSERT_TRUE(WriteBytes(non_ascii, "n"));
+  std::string bytes = WriteList(list, {non_ascii, src_ + L"\\a.txt"});
+  ASSERT_NE(bytes, Utf8(non_ascii + L"\r\n" + src_ + L"\\a.txt\r\n")) << "list must not be UTF-8";
   ASSERT_EQ(Run(L"/t /l:" + Quote(list)), 0u);
   EXPECT_TRUE(Exists(list)) << "without /d the list stays";
   ASSERT_EQ(Run(L"/t /l:" + Quote(list) + L" /d"), 0u);
@@ -215,8 +232,8 @@ TEST_F(StandinTest, ListBytesAreLoggedExactlyAndListIsDeletedOnlyWithD) {
   for (const Record& rec : r) {
     EXPECT_EQ(rec.listbytes, bytes);
     EXPECT_FALSE(rec.list_missing);
-    // Decoded with the ANSI code page, so the accented name is found.
-    EXPECT_TRUE(rec.HasAction("not an archive: " + Utf8(accented)));
+    // Decoded with the ANSI code page, so the non-ASCII name is found.
+    EXPECT_TRUE(rec.HasAction("not an archive: " + Utf8(non_ascii)));
   }
 }
 
@@ -259,32 +276,6 @@ TEST_F(StandinTest, ExtractCommandsPutFilesWhereAsked) {
   EXPECT_TRUE(r[0].HasAction("not an archive: " + Utf8(src_ + L"\\a.txt")));
   EXPECT_TRUE(r[2].HasAction("extract " + Utf8(tar) + " -> " + Utf8(desktop)));
   EXPECT_TRUE(r[3].HasAction("ask for a folder for " + Utf8(tar)));
-}
-
-// Finds a top-level window of the thread by its exact title.
-HWND FindThreadWindow(DWORD thread_id, const wchar_t* title) {
-  struct Search {
-    const wchar_t* title;
-    HWND found;
-  } search = {title, nullptr};
-  EnumThreadWindows(thread_id, [](HWND w, LPARAM lp) -> BOOL {
-    auto* s = reinterpret_cast<Search*>(lp);
-    wchar_t text[256] = {};
-    GetWindowTextW(w, text, 256);
-    if (std::wstring(text) != s->title) return TRUE;
-    s->found = w;
-    return FALSE;
-  }, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-HWND PollThreadWindow(DWORD thread_id, const wchar_t* title, DWORD limit_ms) {
-  DWORD start = GetTickCount();
-  for (;;) {
-    HWND w = FindThreadWindow(thread_id, title);
-    if (w || GetTickCount() - start > limit_ms) return w;
-    Sleep(20);
-  }
 }
 
 TEST_F(StandinTest, NonTarSourceShowsConfirmWindowOnMainThread) {
@@ -402,6 +393,31 @@ TEST_F(StandinTest, ConcurrentRunsEachAppendOneCompleteRecord) {
     EXPECT_EQ(rec.actions.size(), 2u);  // list deleted, tar created
   }
   EXPECT_EQ(cmdlines.size(), static_cast<size_t>(kRuns));
+}
+
+TEST_F(StandinTest, RecordWaitsForTheLogLock) {
+  std::wstring list = tmp_ / L"list.txt";
+  WriteList(list, {src_ + L"\\a.txt"});
+  HANDLE log = CreateFileW(log_.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(log, INVALID_HANDLE_VALUE);
+  OVERLAPPED range = {};
+  ASSERT_TRUE(LockFileEx(log, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &range));
+  Child child;
+  bool started = child.Start(Quote(STANDIN_EXE) + L" /t /l:" + Quote(list), src_);
+  bool ended_while_locked = started && child.WaitExit(1500);
+  LARGE_INTEGER size = {};
+  GetFileSizeEx(log, &size);
+  UnlockFileEx(log, 0, MAXDWORD, MAXDWORD, &range);
+  CloseHandle(log);
+  ASSERT_TRUE(started);
+  EXPECT_FALSE(ended_while_locked) << "the record must wait for the lock";
+  EXPECT_EQ(size.QuadPart, 0);
+  ASSERT_TRUE(child.WaitExit(kRunLimitMs));
+  EXPECT_EQ(child.ExitCode(), 0u);
+  std::vector<Record> r = Records();
+  ASSERT_EQ(r.size(), 1u);
+  EXPECT_EQ(r[0].cwd, Utf8(src_));
 }
 
 }  // namespace

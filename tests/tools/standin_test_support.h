@@ -170,4 +170,30 @@ inline DWORD RunExe(const std::wstring& exe, const std::wstring& args, DWORD tim
   return child.ExitCode();
 }
 
+// Finds a top-level window of the thread by its exact title.
+inline HWND FindThreadWindow(DWORD thread_id, const wchar_t* title) {
+  struct Search {
+    const wchar_t* title;
+    HWND found;
+  } search = {title, nullptr};
+  EnumThreadWindows(thread_id, [](HWND w, LPARAM lp) -> BOOL {
+    auto* s = reinterpret_cast<Search*>(lp);
+    wchar_t text[256] = {};
+    GetWindowTextW(w, text, 256);
+    if (std::wstring(text) != s->title) return TRUE;
+    s->found = w;
+    return FALSE;
+  }, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+inline HWND PollThreadWindow(DWORD thread_id, const wchar_t* title, DWORD limit_ms) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    HWND w = FindThreadWindow(thread_id, title);
+    if (w || GetTickCount() - start > limit_ms) return w;
+    Sleep(20);
+  }
+}
+
 }  // namespace standin_test

@@ -39,10 +39,12 @@ struct Record {
 
 namespace detail {
 
+// "key: value"; a bare "key:" is an empty value.
 inline bool TakeField(const std::string& line, const char* key, std::string& value) {
-  std::string prefix = std::string(key) + ": ";
+  std::string prefix = std::string(key) + ":";
   if (line.compare(0, prefix.size(), prefix) != 0) return false;
   value = line.substr(prefix.size());
+  if (!value.empty() && value[0] == ' ') value.erase(0, 1);
   return true;
 }
 
