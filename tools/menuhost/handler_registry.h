@@ -13,7 +13,7 @@ struct HandlerEntry {
     std::wstring source;     // HKCR\<class>\shellex\<list>\<subkey>
 };
 
-// Class keys of a selected item, most specific first: the extension's ProgID,
+// Class keys of a selected item, in the order Explorer reads them: the extension's ProgID,
 // "*" and AllFilesystemObjects for files; Directory and Folder for folders;
 // Drive and Folder for drive roots.
 std::vector<std::wstring> ItemClassKeys(const std::wstring& fullPath);

@@ -1,5 +1,7 @@
 #include "menu_commands.h"
 
+#include <shellapi.h>
+
 #include "exit_codes.h"
 #include "text_out.h"
 

@@ -1,6 +1,7 @@
 // The command line of menuhost.exe.
 #pragma once
 #include <windows.h>
+#include <shlobj.h>
 
 #include <string>
 #include <vector>

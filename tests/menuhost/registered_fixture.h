@@ -1,0 +1,32 @@
+// Tests that need our handler registered: regsvr32 once for the suite, the
+// menu switches and a scratch folder (sample.txt, dest\) for each test.
+#pragma once
+#include <gtest/gtest.h>
+
+#include "host_fixture.h"
+
+namespace menuhost_test {
+
+class RegisteredHandler : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { registered_ = Regsvr32(false); }
+    // The registry as it was before: no registration of ours.
+    static void TearDownTestSuite() { Regsvr32(true); }
+
+    void SetUp() override
+    {
+        ASSERT_EQ(0, registered_) << "regsvr32 /s " << Utf8(MORVANE_DLL);
+        ASSERT_TRUE(settings_.ok()) << "cannot write the menu switches under HKCU";
+        ASSERT_TRUE(scratch_.AddFile(L"sample.txt", "sample\n"));
+        ASSERT_TRUE(scratch_.AddFolder(L"dest"));
+    }
+
+    std::wstring Sample() const { return scratch_ / L"sample.txt"; }
+    std::wstring Dest() const { return scratch_ / L"dest"; }
+
+    MenuSettings settings_;
+    ScratchFolder scratch_;
+    inline static long registered_ = -1;
+};
+
+}  // namespace menuhost_test
