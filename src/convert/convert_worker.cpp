@@ -68,6 +68,24 @@ bool ListTopLevel(const WCHAR* folder, brxlib::simple_array<CShellExt::PATH_INFO
     return true;
 }
 
+// Looks for the archiver's confirmation window once the archiver is idle,
+// and again while it runs: a program can wait for input before it has made
+// that window (Wine's WaitForInputIdle returns before the first window
+// exists), and a missed window would leave the conversion waiting on a
+// dialog nobody answers.
+bool WatchForConfirmation(ArchiverProcess& started)
+{
+    const DWORD PollMs = 100;
+    for (;;) {
+        bool found = false;
+        EnumThreadWindows(started.mainThreadId, ConfirmDialogProbe, reinterpret_cast<LPARAM>(&found));
+        if (found)
+            return true;
+        if (WaitForSingleObject(started.process.get(), PollMs) != WAIT_TIMEOUT)
+            return false;
+    }
+}
+
 }  // namespace
 
 void CShellExt::ConvertArchive(int code, const WCHAR* source, const WCHAR* target)
@@ -98,8 +116,7 @@ void CShellExt::ConvertArchive(int code, const WCHAR* source, const WCHAR* targe
         return;
     }
     WaitForInputIdle(extract.process.get(), INFINITE);
-    bool notAnArchive = false;
-    EnumThreadWindows(extract.mainThreadId, ConfirmDialogProbe, reinterpret_cast<LPARAM>(&notAnArchive));
+    const bool notAnArchive = WatchForConfirmation(extract);
     if (notAnArchive)
         MessageBoxW(nullptr, NotAnArchiveMessage, MessageCaption, MB_ICONINFORMATION);
     // Also after a refused source: the folder goes only once the archiver has let go of it.

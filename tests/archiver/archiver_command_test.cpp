@@ -1,0 +1,174 @@
+// RunArchiverCommand: the archiver started through the shell with each
+// command's parameters, observed through the stand-in archiver's log.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <regex>
+
+#include "support/core_objects.h"
+#include "support/data_objects.h"
+#include "support/environment.h"
+#include "support/selection.h"
+#include "support/standin.h"
+#include "tools/tar_craft.h"
+
+namespace {
+
+// The parameters of each code, written out here independently of the module's tables.
+std::wstring ExpectedParameters(int code, const std::wstring& target)
+{
+    static const wchar_t* const Switches[] = {L"/c:lzh", L"/c:zip", L"/c:zip /p", L"/c:bh", L"/c:bz2",
+                                              L"/c:cab", L"/c:gz", L"/c:tar", L"/c:tbz", L"/c:tgz",
+                                              L"/x /c:zip", L"/c:uue", L"/c:xxe", L"/c:b64"};
+    switch (code) {
+    case 0: return L"/h /o:\"" + target + L"\" /l:\"<L>\" /d";
+    case 1: return L"/od /l:\"<L>\" /d";
+    case 2: return L"/oh /l:\"<L>\" /d";
+    case 3: return L"/oc /l:\"<L>\" /d";
+    case 4: return L"/t /l:\"<L>\" /d";
+    default:
+        if (target.empty())
+            return std::wstring(Switches[code - 5]) + L" /l:\"<L>\" /d";
+        return std::wstring(Switches[code - 5]) + L" /o:\"" + target + L"\" /l:\"<L>\" /d";
+    }
+}
+
+// The command line with the list file's name put back as "<L>".
+std::string WithoutListName(const standin_log::Record& record)
+{
+    std::string line = record.cmdline;
+    const size_t at = line.find(record.listfile);
+    if (!record.listfile.empty() && at != std::string::npos)
+        line.replace(at, record.listfile.size(), "<L>");
+    return line;
+}
+
+class ArchiverCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        EnsureOle();
+        file = folder / L"a.txt";
+        WriteBytes(file, "text");
+        drop = folder / L"Drop Folder With A Long Name";
+        MakeFolder(drop);
+        before = MrvEntries();
+    }
+
+    ComPtr<IShellExtInit> Selecting(const std::vector<std::wstring>& paths, const std::wstring& target = L"")
+    {
+        ComPtr<IShellExtInit> object = NewCoreObject();
+        ComPtr<IDataObject> data = ShellDataObject(paths);
+        IdList folderId(target);
+        EXPECT_EQ(object->Initialize(target.empty() ? nullptr : folderId.get(), data.get(), nullptr), S_OK);
+        return object;
+    }
+
+    SettingsScope settings;
+    StandinScope standin;
+    TempFolder folder;
+    std::wstring file;
+    std::wstring drop;
+    std::vector<std::wstring> before;
+};
+
+TEST_F(ArchiverCommandTest, EveryCodeFromBothMenusGivesItsParameters)
+{
+    std::vector<std::string> expected;
+    for (int code = 0; code <= 18; ++code) {
+        for (bool dragDrop : {false, true}) {
+            ComPtr<IShellExtInit> object = Selecting({file}, dragDrop ? drop : L"");
+            ASSERT_EQ(AsShellExt(object.get())->RunArchiverCommand(code), S_OK) << code;
+            // The drop folder travels in its short form.
+            const std::wstring target = dragDrop ? ShortPath(drop) : L"";
+            expected.push_back(Utf8(L"\"" + StandinScope::ArchiverPath() + L"\" " + ExpectedParameters(code, target)));
+        }
+    }
+    const std::vector<standin_log::Record> records = standin.WaitFor(expected.size(), 180000);
+    ASSERT_EQ(records.size(), expected.size());
+    std::vector<std::string> seen;
+    for (const standin_log::Record& record : records) {
+        seen.push_back(WithoutListName(record));
+        EXPECT_EQ(record.cwd, Utf8(StandinScope::Folder()));
+        EXPECT_EQ(record.listbytes, ListLine(file)) << record.cmdline;
+        EXPECT_TRUE(std::regex_match(record.listfile, std::regex(".*\\\\MRV[0-9A-Fa-f]{1,4}\\.tmp", std::regex::icase)));
+    }
+    std::sort(expected.begin(), expected.end());
+    std::sort(seen.begin(), seen.end());
+    EXPECT_EQ(seen, expected);
+    EXPECT_NE(ShortPath(drop), drop) << "the volume gave no short name";
+}
+
+TEST_F(ArchiverCommandTest, ExtractHereIntoTheDropFolderReallyExtracts)
+{
+    using namespace standin_test;
+    const std::wstring archive = folder / L"sample.tar";
+    WriteBytes(archive, TarMember("notes.txt", '0', "hello") + TarMember("docs/", '5', "") +
+                            TarMember("docs/readme.txt", '0', "read me") + TarEnd());
+    ComPtr<IShellExtInit> object = Selecting({archive}, drop);
+    ASSERT_EQ(AsShellExt(object.get())->RunArchiverCommand(0), S_OK);
+    ASSERT_EQ(standin.WaitFor(1).size(), 1u);
+    EXPECT_EQ(ReadBytes(drop + L"\\notes.txt"), "hello");
+    EXPECT_EQ(ReadBytes(drop + L"\\docs\\readme.txt"), "read me");
+}
+
+TEST_F(ArchiverCommandTest, SecondCommandOnTheSameObjectIsRefused)
+{
+    ComPtr<IShellExtInit> object = Selecting({file});
+    ASSERT_EQ(AsShellExt(object.get())->RunArchiverCommand(2), S_OK);
+    ASSERT_EQ(standin.WaitFor(1).size(), 1u);
+    const std::vector<std::wstring> afterFirst = MrvEntries();
+    EXPECT_EQ(AsShellExt(object.get())->RunArchiverCommand(2), E_INVALIDARG);
+    EXPECT_EQ(MrvEntries(), afterFirst);
+}
+
+TEST_F(ArchiverCommandTest, CodeOutsideTheRangeIsRefusedBeforeAnyListFile)
+{
+    ComPtr<IShellExtInit> object = Selecting({file});
+    for (int code : {-1, 19, 25, 26, 1000}) {
+        EXPECT_EQ(AsShellExt(object.get())->RunArchiverCommand(code), E_INVALIDARG) << code;
+        EXPECT_EQ(AsShellExt(object.get())->Selection.count, 1);
+    }
+    EXPECT_TRUE(NewEntries(before, MrvEntries()).empty());
+}
+
+TEST_F(ArchiverCommandTest, NoInstallPathFailsLeavesNoListAndCreatesTheKey)
+{
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, ArchiverKey, 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
+    RegDeleteValueW(key, L"InstallPath");
+    RegCloseKey(key);
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Quodle");
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Quodle");
+
+    ComPtr<IShellExtInit> object = Selecting({file});
+    const HRESULT hr = AsShellExt(object.get())->RunArchiverCommand(2);
+    EXPECT_TRUE(FAILED(hr)) << std::hex << hr;
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, ArchiverKey));
+    EXPECT_TRUE(NewEntries(before, MrvEntries()).empty());
+    Sleep(500);
+    EXPECT_TRUE(standin.Records().empty());
+}
+
+TEST_F(ArchiverCommandTest, InstallPathEndingInABackslashIsJoinedAsItIs)
+{
+    SettingsScope::SetInstallPath(StandinScope::Folder() + L"\\");
+    ComPtr<IShellExtInit> object = Selecting({file});
+    ASSERT_EQ(AsShellExt(object.get())->RunArchiverCommand(4), S_OK);
+    const std::vector<standin_log::Record> records = standin.WaitFor(1);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(WithoutListName(records[0]),
+              Utf8(L"\"" + StandinScope::Folder() + L"\\\\Morvane.exe\" /t /l:\"<L>\" /d"));
+}
+
+TEST_F(ArchiverCommandTest, ListFileIsLeftToTheArchiverWhichRemovesIt)
+{
+    ComPtr<IShellExtInit> object = Selecting({file});
+    ASSERT_EQ(AsShellExt(object.get())->RunArchiverCommand(1), S_OK);
+    const std::vector<standin_log::Record> records = standin.WaitFor(1);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_TRUE(records[0].HasAction("delete list file"));
+    EXPECT_FALSE(Exists(Wide(records[0].listfile)));
+}
+
+}  // namespace

@@ -1,0 +1,29 @@
+// The stand-in archiver in the archiver's place: InstallPath points at its
+// folder and its runs are logged to a fresh file that tests read back.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "standin-archiver/standin_log.h"
+
+class StandinScope {
+public:
+    StandinScope();
+    ~StandinScope();
+    StandinScope(const StandinScope&) = delete;
+    StandinScope& operator=(const StandinScope&) = delete;
+
+    static std::wstring Folder();        // the stand-in's install folder
+    static std::wstring ArchiverPath();  // Folder() + "\Morvane.exe"
+    // Waits (at most timeoutMs) until at least count records exist.
+    std::vector<standin_log::Record> WaitFor(size_t count, unsigned timeoutMs = 60000) const;
+    std::vector<standin_log::Record> Records() const;
+
+private:
+    std::wstring m_log;
+};
+
+// MRV* entries (list files and conversion folders) in the temporary folder.
+std::vector<std::wstring> MrvEntries();
+// Entries of after that are not in before.
+std::vector<std::wstring> NewEntries(const std::vector<std::wstring>& before, const std::vector<std::wstring>& after);
