@@ -85,7 +85,16 @@ Probe ProbeTar(const std::wstring& path) {
   uint8_t block[tar::kBlock];
   DWORD got = 0;
   if (!ReadFile(file.Get(), block, sizeof block, &got, nullptr)) return Probe::kUnreadable;
-  if (got < sizeof block || tar::IsZeroBlock(block) || block[0] == 0) return Probe::kNotTar;
+  if (got < sizeof block) return Probe::kNotTar;
+  // Two zero blocks straight away: an empty archive, which extracts nothing.
+  if (tar::IsZeroBlock(block)) {
+    uint8_t second[tar::kBlock];
+    return ReadFile(file.Get(), second, sizeof second, &got, nullptr) && got == sizeof second &&
+                   tar::IsZeroBlock(second)
+               ? Probe::kTar
+               : Probe::kNotTar;
+  }
+  if (block[0] == 0) return Probe::kNotTar;
   return tar::ChecksumOk(block) ? Probe::kTar : Probe::kNotTar;
 }
 

@@ -1,0 +1,267 @@
+// Conversions end to end: the menu item picked through the built DLL, the
+// real rundll32, the worker in its own process, the stand-in archiver.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <regex>
+
+#include "module/module.h"
+#include "support/core_objects.h"
+#include "support/data_objects.h"
+#include "support/environment.h"
+#include "support/invoke.h"
+#include "support/morvane_dll.h"
+#include "support/selection.h"
+#include "support/standin.h"
+#include "tools/tar_craft.h"
+
+namespace {
+
+struct Target {
+    int offset;  // in the conversion popup, the only popup with items here
+    const wchar_t* formatSwitch;
+    const wchar_t* extension;
+};
+
+const Target Targets[7] = {
+    {0, L"/c:lzh", L".lzh"}, {1, L"/c:zip", L".zip"}, {2, L"/c:cab", L".cab"}, {3, L"/c:tar", L".tar"},
+    {4, L"/c:tbz", L".tbz"}, {5, L"/c:tgz", L".tgz"}, {6, L"/x /c:zip", L".exe"},
+};
+
+const wchar_t NotAnArchiveText[] =
+    L"変換元のファイルは、アーカイブファイルでないか、サポートしていない形式です。";
+
+std::string SampleTar()
+{
+    using namespace standin_test;
+    return TarMember("a.txt", '0', "alpha") + TarMember("b.txt", '0', "beta") + TarMember("c.txt", '0', "gamma") +
+           TarMember("dir/", '5', "") + TarMember("dir/d.txt", '0', "delta") + TarEnd();
+}
+
+// The temporary folder named in a first run's "/o:" switch.
+std::string OutputFolderOf(const std::string& cmdline)
+{
+    const size_t at = cmdline.find("/o:\"");
+    if (at == std::string::npos)
+        return std::string();
+    return cmdline.substr(at + 4, cmdline.find('"', at + 4) - at - 4);
+}
+
+std::vector<std::string> SortedLines(const std::string& bytes)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2)
+        lines.push_back(bytes.substr(start, end - start));
+    EXPECT_EQ(start, bytes.size()) << "bytes after the last CR LF";
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+class ConversionTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        EnsureOle();
+        SettingsScope::SetDword(ShellKey, L"m_chkCMCompress", 1);
+        SettingsScope::SetDword(ShellKey, L"m_chkDDCompress", 1);
+        SettingsScope::SetDword(ExtensionKey, L"AdditionalMenu", 1);
+        source = folder / L"sample.tar";
+        WriteBytes(source, SampleTar());
+        drop = folder / L"drop";
+        MakeFolder(drop);
+        before = MrvEntries();
+    }
+
+    // A DLL object with the conversion popup for path, dropped on target if given.
+    ComPtr<IContextMenu> ConversionMenu(const std::wstring& path, const std::wstring& target = L"")
+    {
+        ComPtr<IShellExtInit> init = Dll().CreateInit();
+        ComPtr<IDataObject> data = ShellDataObject({path});
+        IdList targetId(target);
+        EXPECT_EQ(init->Initialize(target.empty() ? nullptr : targetId.get(), data.get(), nullptr), S_OK);
+        ComPtr<IContextMenu> menu;
+        init->QueryInterface(IID_IContextMenu, menu.put_void());
+        HMENU host = CreatePopupMenu();
+        EXPECT_EQ(menu->QueryContextMenu(host, 0, 1, 0x7FFF, CMF_NORMAL), MAKE_HRESULT(0, 0, 7));
+        DestroyMenu(host);
+        return menu;
+    }
+
+    bool TemporaryFoldersGone(DWORD timeoutMs = 30000)
+    {
+        return WaitUntil([&] { return NewEntries(before, MrvEntries()).empty(); }, timeoutMs);
+    }
+
+    // Checks a finished conversion: the pair of runs for each output.
+    void ExpectConversions(const std::map<std::wstring, const Target*>& outputs)
+    {
+        const std::vector<standin_log::Record> records = standin.WaitFor(outputs.size() * 2, 120000);
+        ASSERT_EQ(records.size(), outputs.size() * 2);
+        std::map<std::string, std::string> extractFolders;  // folder -> first run's command line
+        for (const standin_log::Record& r : records)
+            if (r.cmdline.find(" /a2a:0 /o:") != std::string::npos)
+                extractFolders[OutputFolderOf(r.cmdline)] = r.cmdline;
+        ASSERT_EQ(extractFolders.size(), outputs.size());
+        const std::string archiver = Utf8(L"\"" + StandinScope::ArchiverPath() + L"\"");
+        for (const auto& pair : extractFolders) {
+            EXPECT_TRUE(std::regex_match(pair.first, std::regex(".*\\\\MRV[0-9A-Fa-f]{1,4}\\.tmp", std::regex::icase)));
+            EXPECT_EQ(pair.second, archiver + " /a2a:0 /o:\"" + pair.first + "\" \"" + Utf8(source) + "\"");
+        }
+        for (const auto& output : outputs) {
+            const std::string name = Utf8(output.first);
+            auto second = std::find_if(records.begin(), records.end(), [&](const standin_log::Record& r) {
+                return r.cmdline.find("/n:\"" + name + "\"") != std::string::npos;
+            });
+            ASSERT_NE(second, records.end()) << name;
+            const std::vector<std::string> lines = SortedLines(second->listbytes);
+            ASSERT_EQ(lines.size(), 4u) << "four top-level entries";
+            const std::string folder = lines[0].substr(0, lines[0].find_last_of('\\'));
+            EXPECT_EQ(lines, (std::vector<std::string>{folder + "\\a.txt", folder + "\\b.txt", folder + "\\c.txt",
+                                                       folder + "\\dir"}));
+            EXPECT_EQ(extractFolders.count(folder), 1u) << "list entries come from that conversion's folder";
+            EXPECT_EQ(second->cmdline, archiver + " " + Utf8(output.second->formatSwitch) + " /a2a:0 /d /l:\"" +
+                                           second->listfile + "\" /n:\"" + name + "\"");
+            EXPECT_TRUE(Exists(output.first)) << name;
+        }
+        EXPECT_TRUE(TemporaryFoldersGone());
+    }
+
+    SettingsScope settings;
+    StandinScope standin;
+    TempFolder folder;
+    std::wstring source;
+    std::wstring drop;
+    std::vector<std::wstring> before;
+};
+
+TEST_F(ConversionTest, EachTargetBesideTheSource)
+{
+    std::map<std::wstring, const Target*> outputs;
+    for (const Target& target : Targets) {
+        ComPtr<IContextMenu> menu = ConversionMenu(source);
+        ASSERT_EQ(InvokeOffset(menu.get(), static_cast<UINT>(target.offset)), S_OK);
+        outputs[folder / (std::wstring(L"sample") + target.extension)] = &target;
+    }
+    ExpectConversions(outputs);
+}
+
+TEST_F(ConversionTest, EachTargetIntoTheDropFolder)
+{
+    std::map<std::wstring, const Target*> outputs;
+    for (const Target& target : Targets) {
+        ComPtr<IContextMenu> menu = ConversionMenu(source, drop);
+        ASSERT_EQ(InvokeOffset(menu.get(), static_cast<UINT>(target.offset)), S_OK);
+        outputs[drop + L"\\sample" + target.extension] = &target;
+    }
+    ExpectConversions(outputs);
+    EXPECT_EQ(ReadBytes(source), SampleTar()) << "the source is left alone";
+}
+
+std::string UnixPath(const std::wstring& path)
+{
+    typedef char*(CDECL * ToUnix)(const wchar_t*);
+    auto toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (!toUnix)
+        return std::string();
+    char* unix = toUnix(path.c_str());
+    std::string result = unix ? unix : "";
+    HeapFree(GetProcessHeap(), 0, unix);
+    return result;
+}
+
+// A drive root as the drop target: the output path keeps the two
+// backslashes after the drive. Under Wine the drive is a link in the
+// prefix's dosdevices folder, made for the test.
+TEST_F(ConversionTest, DriveRootAsTheDropTarget)
+{
+    const std::string cDrive = UnixPath(L"C:\\");
+    const std::string folderUnix = UnixPath(drop);
+    if (cDrive.empty() || folderUnix.empty())
+        GTEST_SKIP() << "not running under Wine";
+    const std::string dosdevices = cDrive.substr(0, cDrive.find("/dosdevices/") + 11);
+    const std::wstring link = Wide(dosdevices) + L"/m:";
+    ASSERT_EQ(RunProcess(L"cmd /c start /wait /unix /bin/ln -sfn \"" + Wide(folderUnix) + L"\" \"" + link + L"\""), 0);
+    ASSERT_TRUE(WaitUntil([] { return GetFileAttributesW(L"M:\\") != INVALID_FILE_ATTRIBUTES; }, 5000));
+
+    ComPtr<IContextMenu> menu = ConversionMenu(source, L"M:\\");
+    ASSERT_EQ(InvokeOffset(menu.get(), 5), S_OK);
+    std::map<std::wstring, const Target*> outputs = {{L"M:\\\\sample.tgz", &Targets[5]}};
+    ExpectConversions(outputs);
+    EXPECT_TRUE(Exists(drop + L"\\sample.tgz"));
+    RunProcess(L"cmd /c start /wait /unix /bin/rm -f \"" + link + L"\"");
+}
+
+TEST_F(ConversionTest, ArchiveThatExtractsNothingIsNotCompressed)
+{
+    const std::wstring empty = folder / L"empty.tar";
+    WriteBytes(empty, standin_test::TarEnd());
+    ComPtr<IContextMenu> menu = ConversionMenu(empty);
+    ASSERT_EQ(InvokeOffset(menu.get(), 1), S_OK);
+    ASSERT_EQ(standin.WaitFor(1).size(), 1u);
+    EXPECT_TRUE(TemporaryFoldersGone());
+    Sleep(1000);
+    EXPECT_EQ(standin.Records().size(), 1u) << "no second run";
+    EXPECT_FALSE(Exists(folder / L"empty.zip"));
+}
+
+TEST_F(ConversionTest, SourceThatIsNoArchiveIsReportedOnce)
+{
+    const std::wstring plain = folder / L"plain.txt";
+    WriteBytes(plain, "just text, no archive");
+    ComPtr<IContextMenu> menu = ConversionMenu(plain);
+    ASSERT_EQ(InvokeOffset(menu.get(), 1), S_OK);
+
+    HWND box = WaitForMessageBox(L"Morvane", 60000);
+    ASSERT_NE(box, nullptr) << "no message box";
+    EXPECT_EQ(MessageBoxText(box), NotAnArchiveText);
+    PressOk(box);
+
+    const std::vector<standin_log::Record> records = standin.WaitFor(1);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_TRUE(records[0].HasAction("confirm window closed"));
+    EXPECT_TRUE(TemporaryFoldersGone());
+    Sleep(1000);
+    EXPECT_EQ(standin.Records().size(), 1u) << "no second run";
+    EXPECT_EQ(WaitForMessageBox(L"Morvane", 200), nullptr) << "the message is shown once";
+    EXPECT_FALSE(Exists(folder / L"plain.zip"));
+}
+
+// LaunchConversion sends only the first path; the module's own path names
+// the DLL to rundll32, here the built DLL.
+TEST_F(ConversionTest, OnlyTheFirstOfThreePathsTravels)
+{
+    const std::wstring other = folder / L"other.tar";
+    WriteBytes(other, SampleTar());
+    HINSTANCE saved = ModuleInstance;
+    ModuleInstance = Dll().module();
+    ComPtr<IShellExtInit> object = NewCoreObject();
+    ComPtr<IDataObject> data = ShellDataObject({source, other, folder / L"drop"});
+    ASSERT_EQ(object->Initialize(nullptr, data.get(), nullptr), S_OK);
+    EXPECT_EQ(AsShellExt(object.get())->LaunchConversion(22), S_OK);
+    EXPECT_EQ(AsShellExt(object.get())->Selection.count, 0);
+    EXPECT_EQ(AsShellExt(object.get())->LaunchConversion(22), E_INVALIDARG);
+    ModuleInstance = saved;
+    std::map<std::wstring, const Target*> outputs = {{folder / L"sample.tar", &Targets[3]}};
+    // Converting a .tar into .tar names the output like the source: the
+    // stand-in must not overwrite a listed input, so only the runs are checked.
+    const std::vector<standin_log::Record> records = standin.WaitFor(2, 60000);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_NE(records[0].cmdline.find(Utf8(source)), std::string::npos);
+    for (const standin_log::Record& r : records)
+        EXPECT_EQ(r.cmdline.find("other.tar"), std::string::npos);
+    EXPECT_TRUE(TemporaryFoldersGone());
+}
+
+TEST_F(ConversionTest, CodeOutsideTheConversionsIsRefusedAndKeepsTheSelection)
+{
+    ComPtr<IShellExtInit> object = NewCoreObject();
+    SetSelection(AsShellExt(object.get()), {source});
+    for (int code : {18, 26, -19})
+        EXPECT_EQ(AsShellExt(object.get())->LaunchConversion(code), E_INVALIDARG) << code;
+    EXPECT_EQ(AsShellExt(object.get())->Selection.count, 1);
+}
+
+}  // namespace
