@@ -1,0 +1,206 @@
+// Paths from the registry and from the drop target at every length around
+// the 260-character bound: each is used whole or refused, never cut.
+#include <gtest/gtest.h>
+
+#include <new>
+
+#include "archiver/archiver_location.h"
+#include "convert/output_path.h"
+#include "hardening/hardening_support.h"
+#include "support/core_objects.h"
+#include "support/environment.h"
+#include "support/selection.h"
+
+namespace {
+
+using hardening::GuardedMemory;
+using hardening::GuardedText;
+using hardening::Random;
+using hardening::ScopedVariable;
+
+std::wstring FolderText(size_t length)
+{
+    std::wstring path = L"C:\\";
+    while (path.size() < length)
+        path += (path.size() % 50 == 49) ? L'\\' : L'i';
+    return path.substr(0, length);
+}
+
+// The location sits right before a guard page, so that a write past the
+// end of its last member crashes.
+class GuardedLocation {
+public:
+    GuardedLocation() : m_memory(sizeof(ArchiverLocation))
+    {
+        memset(m_memory.get(), 0xCC, sizeof(ArchiverLocation));
+        m_location = new (m_memory.get()) ArchiverLocation;
+    }
+    ~GuardedLocation() { m_location->~ArchiverLocation(); }
+    ArchiverLocation& get() { return *m_location; }
+
+private:
+    GuardedMemory m_memory;
+    ArchiverLocation* m_location;
+};
+
+TEST(InstallPathBounds, EveryLengthFrom240To265WithAndWithoutATerminator)
+{
+    SettingsScope settings;
+    const std::wstring Exe = L"\\Morvane.exe";
+    long cases = 0;
+    for (bool terminated : {true, false}) {
+        for (size_t length = 240; length <= 265; ++length) {
+            const std::wstring stored = FolderText(length);
+            hardening::SetInstallPathValue(stored, terminated);
+            GuardedLocation guarded;
+            ArchiverLocation& location = guarded.get();
+            const bool found = LocateArchiver(location);
+            const std::wstring install(location.InstallPath, wcsnlen(location.InstallPath, MAX_PATH + 1));
+            const std::wstring archiver(location.ArchiverPath, wcsnlen(location.ArchiverPath, MAX_PATH + 1));
+            const std::string where = (terminated ? "terminated, " : "unterminated, ") + std::to_string(length);
+            ASSERT_LE(install.size(), static_cast<size_t>(MAX_PATH)) << where;
+            ASSERT_LE(archiver.size(), static_cast<size_t>(MAX_PATH)) << where;
+            if (!terminated || length > MAX_PATH) {
+                // Counts as missing.
+                EXPECT_EQ(install, L"") << where;
+                EXPECT_TRUE(found) << where;
+                EXPECT_EQ(archiver, Exe) << where;
+            } else if (length + Exe.size() <= MAX_PATH) {
+                EXPECT_EQ(install, stored) << where;
+                EXPECT_TRUE(found) << where;
+                EXPECT_EQ(archiver, stored + Exe) << where;
+            } else {
+                EXPECT_EQ(install, stored) << where;
+                EXPECT_FALSE(found) << where;
+                EXPECT_EQ(archiver, L"") << where;
+            }
+            ++cases;
+        }
+    }
+    hardening::ReportCases(cases);
+}
+
+// RunArchiverCommand with drop folders of every length up to the buffer's
+// 260 characters, and an archiver folder without the archiver: nothing may
+// start and no list file may stay behind.
+class TargetFolderBounds : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        EnsureOle();
+        SettingsScope::SetInstallPath(empty.path());
+        WriteBytes(work / L"a.txt", "a");
+    }
+
+    SettingsScope settings;
+    TempFolder empty{L"noarchiver"};
+    TempFolder work{L"work"};
+    TempFolder temp{L"tmp"};
+    ScopedVariable tmp{L"TMP", temp.path()};
+};
+
+TEST_F(TargetFolderBounds, EveryLengthFailsWithoutTheArchiverAndLeavesNoList)
+{
+    long cases = 0;
+    for (int code : {0, 1, 6, 7, 18}) {
+        for (size_t length = 200; length <= MAX_PATH; ++length) {
+            ComPtr<IShellExtInit> object = NewCoreObject();
+            ASSERT_TRUE(object);
+            CShellExt* ext = AsShellExt(object.get());
+            SetSelection(ext, {work / L"a.txt"});
+            const std::wstring target = FolderText(length);
+            wmemcpy(ext->TargetFolder, target.c_str(), target.size() + 1);
+            const HRESULT hr = ext->RunArchiverCommand(code);
+            EXPECT_TRUE(FAILED(hr)) << "code " << code << ", folder of " << length << ": " << std::hex << hr;
+            EXPECT_EQ(std::wstring(ext->TargetFolder, wcsnlen(ext->TargetFolder, MAX_PATH + 1)), target);
+            ASSERT_TRUE(hardening::MrvEntries(temp.path()).empty()) << "code " << code << ", folder of " << length;
+            ++cases;
+        }
+    }
+    hardening::ReportCases(cases);
+}
+
+// FormOutputPath held against the rule: target + "\" + the source's file
+// name (or the source), the file name's last "." on replaced by the new
+// extension; refused when either step does not fit 260 characters.
+bool Model(const std::wstring& source, const std::wstring* target, const std::wstring& extension, std::wstring& output)
+{
+    const size_t slash = source.find_last_of(L'\\');
+    const std::wstring name = slash == std::wstring::npos ? source : source.substr(slash + 1);
+    const std::wstring joined = target ? *target + L"\\" + name : source;
+    if (joined.size() > MAX_PATH)
+        return false;
+    const size_t joinedSlash = joined.find_last_of(L'\\');
+    const size_t nameStart = joinedSlash == std::wstring::npos ? 0 : joinedSlash + 1;
+    const size_t dot = joined.find_last_of(L'.');
+    const size_t keep = dot != std::wstring::npos && dot >= nameStart ? dot : joined.size();
+    output = joined.substr(0, keep) + extension;
+    return output.size() <= MAX_PATH;
+}
+
+std::wstring RandomPathText(Random& random, int length)
+{
+    std::wstring text;
+    for (int i = 0; i < length; ++i) {
+        const int pick = random.Between(0, 19);
+        text += pick == 0 ? L'\\' : pick == 1 ? L'.' : pick == 2 ? L' ' : pick == 3 ? L'\u4e2d' : static_cast<wchar_t>(L'a' + pick);
+    }
+    return text;
+}
+
+void CheckOutput(const std::wstring& source, const std::wstring* target, const std::wstring& extension, long caseNumber)
+{
+    std::wstring expected;
+    const bool fits = Model(source, target, extension, expected);
+    GuardedText guardedSource(source);
+    GuardedText guardedTarget(target ? *target : std::wstring());
+    GuardedText guardedExtension(extension);
+    GuardedMemory memory((MAX_PATH + 1) * sizeof(wchar_t));
+    wchar_t* output = static_cast<wchar_t*>(memory.get());
+    wmemset(output, L'#', MAX_PATH + 1);
+    const bool formed = FormOutputPath(guardedSource.get(), target ? guardedTarget.get() : nullptr,
+                                       guardedExtension.get(), output);
+    ASSERT_EQ(formed, fits) << "case " << caseNumber << ", source " << source.size() << ", target "
+                            << (target ? static_cast<long>(target->size()) : -1L);
+    if (fits)
+        ASSERT_EQ(std::wstring(output), expected) << "case " << caseNumber;
+    else
+        ASSERT_EQ(output[0], 0) << "case " << caseNumber;
+}
+
+const std::vector<std::wstring> Extensions = {L".lzh", L".zip", L".cab", L".tar", L".tbz", L".tgz", L".exe"};
+
+TEST(OutputPathBounds, EveryTargetLengthAroundTheBound)
+{
+    long cases = 0;
+    for (const std::wstring& extension : Extensions)
+        for (size_t length = 230; length <= 262; ++length) {
+            const std::wstring target = FolderText(length);
+            for (const std::wstring& source : {std::wstring(L"D:\\a\\b.zip"), std::wstring(L"D:\\a\\noext"),
+                                               std::wstring(L"D:\\x.y\\z"), std::wstring(L"b.tar.gz")}) {
+                CheckOutput(source, &target, extension, cases++);
+                if (::testing::Test::HasFatalFailure())
+                    return;
+            }
+            const std::wstring source = FolderText(length) + L".tar";
+            CheckOutput(source, nullptr, extension, cases++);
+        }
+    hardening::ReportCases(cases);
+}
+
+TEST(OutputPathBounds, RandomSourcesAndTargets)
+{
+    Random random(0x5EED0006u);
+    const long Cases = 20000;
+    long tried = 0;
+    for (; tried < Cases && !::testing::Test::HasFatalFailure(); ++tried) {
+        const int sourceLength = random.Chance(70) ? random.Between(1, 40) : random.Between(200, 300);
+        const std::wstring source = RandomPathText(random, sourceLength);
+        const bool withTarget = random.Chance(60);
+        const std::wstring target = RandomPathText(random, random.Chance(50) ? random.Between(0, 40) : random.Between(200, 270));
+        CheckOutput(source, withTarget ? &target : nullptr, random.Pick(Extensions), tried);
+    }
+    hardening::ReportCases(random, tried);
+}
+
+}  // namespace

@@ -1,0 +1,115 @@
+// InvokeCommand through the built DLL on a real menu: each offset runs its
+// command, observed through the stand-in archiver.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "support/data_objects.h"
+#include "support/environment.h"
+#include "support/invoke.h"
+#include "support/morvane_dll.h"
+#include "support/standin.h"
+#include "tools/tar_craft.h"
+
+namespace {
+
+const std::vector<std::wstring> EveryFormat = {L"lzh", L"zip", L"zip (pass)", L"bh", L"bz2", L"cab", L"gz",
+                                               L"tar", L"tar.bz2", L"tar.gz", L"exe", L"uue", L"xxe", L"b64"};
+
+// What each code asks of the archiver, as the first words of its parameters.
+const char* const CodeParameters[26] = {
+    "/h /o:", "/od /l:", "/oh /l:", "/oc /l:", "/t /l:", "/c:lzh /l:", "/c:zip /l:", "/c:zip /p /l:",
+    "/c:bh /l:", "/c:bz2 /l:", "/c:cab /l:", "/c:gz /l:", "/c:tar /l:", "/c:tbz /l:", "/c:tgz /l:",
+    "/x /c:zip /l:", "/c:uue /l:", "/c:xxe /l:", "/c:b64 /l:", "/c:lzh /a2a:0", "/c:zip /a2a:0",
+    "/c:cab /a2a:0", "/c:tar /a2a:0", "/c:tbz /a2a:0", "/c:tgz /a2a:0", "/x /c:zip /a2a:0"};
+
+class DispatchTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        EnsureOle();
+        SettingsScope::EnableMenus(EveryFormat);
+        source = folder / L"s.tar";
+        WriteBytes(source, standin_test::TarMember("x.txt", '0', "x") + standin_test::TarEnd());
+        MakeFolder(folder / L"drop");
+    }
+
+    // A DLL object with the full menu for the source (25 items, or 22 dropped).
+    ComPtr<IContextMenu> FullMenu(bool dragDrop)
+    {
+        ComPtr<IShellExtInit> init = Dll().CreateInit();
+        ComPtr<IDataObject> data = ShellDataObject({source});
+        IdList target(folder / L"drop");
+        EXPECT_EQ(init->Initialize(dragDrop ? target.get() : nullptr, data.get(), nullptr), S_OK);
+        ComPtr<IContextMenu> menu;
+        init->QueryInterface(IID_IContextMenu, menu.put_void());
+        HMENU host = CreatePopupMenu();
+        EXPECT_EQ(menu->QueryContextMenu(host, 0, 1, 0x7FFF, CMF_NORMAL), MAKE_HRESULT(0, 0, dragDrop ? 22 : 25));
+        DestroyMenu(host);
+        return menu;
+    }
+
+    SettingsScope settings;
+    StandinScope standin;
+    TempFolder folder;
+    std::wstring source;
+};
+
+// Offsets 0 to 24 of the context menu are codes 1 to 25; offset 0 of the
+// drag-and-drop menu is code 0.
+TEST_F(DispatchTest, EveryCodeRunsItsCommand)
+{
+    std::vector<std::string> expected;
+    ASSERT_EQ(InvokeOffset(FullMenu(true).get(), 0), S_OK);
+    expected.push_back(CodeParameters[0]);
+    for (int code = 1; code <= 25; ++code) {
+        ASSERT_EQ(InvokeOffset(FullMenu(false).get(), static_cast<UINT>(code - 1)), S_OK) << code;
+        // A conversion runs the archiver twice: extract, then the format.
+        if (code >= 19)
+            expected.push_back("/a2a:0 /o:");
+        expected.push_back(CodeParameters[code]);
+        // One at a time, so that conversions do not race for the same output name.
+        if (code >= 19)
+            ASSERT_EQ(standin.WaitFor(expected.size(), 60000).size(), expected.size()) << code;
+    }
+    const std::vector<standin_log::Record> records = standin.WaitFor(expected.size(), 120000);
+    ASSERT_EQ(records.size(), expected.size());
+    const std::string archiver = Utf8(L"\"" + StandinScope::ArchiverPath() + L"\" ");
+    std::vector<std::string> seen;
+    for (const standin_log::Record& record : records) {
+        ASSERT_EQ(record.cmdline.compare(0, archiver.size(), archiver), 0) << record.cmdline;
+        const std::string rest = record.cmdline.substr(archiver.size());
+        auto match = std::find_if(expected.begin(), expected.end(), [&](const std::string& start) {
+            return rest.compare(0, start.size(), start) == 0 &&
+                   std::find(seen.begin(), seen.end(), start) == seen.end();
+        });
+        ASSERT_NE(match, expected.end()) << rest;
+        if (*match != "/a2a:0 /o:")
+            seen.push_back(*match);
+    }
+    EXPECT_EQ(seen.size(), 26u);
+}
+
+TEST_F(DispatchTest, VerbStringsAndOffsetsPastTheEndAreRefused)
+{
+    ComPtr<IContextMenu> menu = FullMenu(false);
+    EXPECT_EQ(InvokeVerb(menu.get(), "open"), E_INVALIDARG);
+    EXPECT_EQ(InvokeOffset(menu.get(), 25), E_INVALIDARG);
+    EXPECT_EQ(InvokeOffset(menu.get(), 0xFFFF), E_INVALIDARG);
+    Sleep(300);
+    EXPECT_TRUE(standin.Records().empty());
+    EXPECT_EQ(InvokeOffset(menu.get(), 24), S_OK);  // the last item runs
+}
+
+TEST_F(DispatchTest, SecondPickOnTheSameObjectIsRefused)
+{
+    ComPtr<IContextMenu> menu = FullMenu(false);
+    EXPECT_EQ(InvokeOffset(menu.get(), 1), S_OK);
+    EXPECT_EQ(InvokeOffset(menu.get(), 1), E_INVALIDARG);
+    ComPtr<IContextMenu> conversion = FullMenu(false);
+    EXPECT_EQ(InvokeOffset(conversion.get(), 21), S_OK);
+    EXPECT_EQ(InvokeOffset(conversion.get(), 21), E_INVALIDARG);
+    EXPECT_EQ(standin.WaitFor(3, 60000).size(), 3u);
+}
+
+}  // namespace
