@@ -3,7 +3,7 @@
 # packages. Quick and silent when everything is already there.
 set -eu
 packages=(cmake make g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-          wine wine64 xvfb xauth googletest wixl msitools imagemagick fonts-ipafont-gothic locales)
+          wine wine64 xvfb xauth googletest wixl msitools imagemagick fonts-ipafont-gothic locales unzip xxd)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
