@@ -27,7 +27,7 @@ STDMETHODIMP CShellExt::GetCommandString(UINT_PTR idCmd, UINT uType, UINT*, CHAR
         return E_INVALIDARG;
     if (idCmd >= static_cast<UINT_PTR>(MenuItems.count))
         return E_INVALIDARG;
-    if (!pszName || cchMax == 0)
+    if (!pszName)
         return E_INVALIDARG;
     lstrcpynW(reinterpret_cast<WCHAR*>(pszName), MenuItems.data[idCmd].label, static_cast<int>(cchMax));
     return S_OK;
