@@ -83,8 +83,11 @@ bool CShellExt::WriteListFile(WCHAR* name)
 {
     WCHAR tempFolder[MAX_PATH + 1] = {};
     const DWORD length = GetTempPathW(MAX_PATH, tempFolder);
-    // A temporary folder that does not fit is refused rather than cut.
-    if (length == 0 || length >= MAX_PATH)
+    // A temporary folder that does not fit is refused rather than cut. The
+    // name needs 14 more characters: past MAX_PATH - 14 Windows' GetTempFileNameW
+    // fails, and Wine's cuts the name, leaves it unterminated or writes past
+    // name[MAX_PATH + 1].
+    if (length == 0 || length > MAX_PATH - 14)
         return false;
     if (!GetTempFileNameW(tempFolder, L"MRV", 0, name))
         return false;

@@ -24,7 +24,8 @@ bool MakeTemporaryFolder(WCHAR* folder)
 {
     WCHAR tempPath[MAX_PATH + 1] = {};
     const DWORD length = GetTempPathW(MAX_PATH, tempPath);
-    if (length == 0 || length >= MAX_PATH)
+    // Room for the 14 characters of the name (see WriteListFile).
+    if (length == 0 || length > MAX_PATH - 14)
         return false;
     if (!GetTempFileNameW(tempPath, L"MRV", 0, folder))
         return false;

@@ -1,9 +1,47 @@
 #include "convert/delete_tree.h"
 
+#include "brxlib/memory.h"
 #include "brxlib/owners.h"
 #include "brxlib/text_builder.h"
 
 namespace {
+
+// folder + "\" + name in a block of its own size: what an archiver puts in
+// a folder can lie deeper than MAX_PATH, and it must go with the folder.
+// From MAX_PATH characters on the path takes the "\\?\" form, the only one
+// in which Windows' file functions take such paths; a folder already in that
+// form, or not absolute, is joined as it is.
+class JoinedPath {
+public:
+    JoinedPath(const WCHAR* folder, const WCHAR* name) : m_text(nullptr)
+    {
+        const size_t length = brxlib::TextLength(folder) + 1 + brxlib::TextLength(name);
+        const WCHAR* prefix = L"";
+        const WCHAR* rest = folder;
+        if (length >= MAX_PATH) {
+            if (folder[0] && folder[1] == L':' && folder[2] == L'\\') {
+                prefix = L"\\\\?\\";
+            } else if (folder[0] == L'\\' && folder[1] == L'\\' && folder[2] != L'?' && folder[2] != L'.') {
+                prefix = L"\\\\?\\UNC\\";
+                rest = folder + 2;
+            }
+        }
+        const size_t capacity = brxlib::TextLength(prefix) + length - static_cast<size_t>(rest - folder) + 1;
+        m_text = brxlib::AllocateZeroed<WCHAR>(capacity);
+        if (!m_text)
+            return;
+        brxlib::TextBuilder text(m_text, capacity);
+        text.Append(prefix).Append(rest).Append(L'\\').Append(name);
+    }
+    ~JoinedPath() { brxlib::Free(m_text); }
+    JoinedPath(const JoinedPath&) = delete;
+    JoinedPath& operator=(const JoinedPath&) = delete;
+    // Null when memory ran out.
+    const WCHAR* get() const { return m_text; }
+
+private:
+    WCHAR* m_text;
+};
 
 bool IsDotEntry(const WCHAR* name)
 {
@@ -42,21 +80,16 @@ bool DeleteDirectoryTree(const WCHAR* path, bool force)
     if (!path || !path[0])
         return false;
     bool allRemoved = true;
-    WCHAR pattern[MAX_PATH + 1];
-    brxlib::TextBuilder patternText(pattern, MAX_PATH + 1);
-    patternText.Append(path).Append(L"\\*.*");
-    if (patternText.ok()) {
+    const JoinedPath pattern(path, L"*.*");
+    if (pattern.get()) {
         WIN32_FIND_DATAW entry;
-        brxlib::UniqueFind search(FindFirstFileW(pattern, &entry));
+        brxlib::UniqueFind search(FindFirstFileW(pattern.get(), &entry));
         if (search.valid()) {
             do {
                 if (IsDotEntry(entry.cFileName))
                     continue;
-                WCHAR entryPath[MAX_PATH + 1];
-                brxlib::TextBuilder entryText(entryPath, MAX_PATH + 1);
-                entryText.Append(path).Append(L'\\').Append(entry.cFileName);
-                // An entry whose path does not fit is left alone, never cut into another path.
-                if (!entryText.ok() || !DeleteEntry(entryPath, entry, force))
+                const JoinedPath entryPath(path, entry.cFileName);
+                if (!entryPath.get() || !DeleteEntry(entryPath.get(), entry, force))
                     allRemoved = false;
             } while (FindNextFileW(search.get(), &entry));
         }

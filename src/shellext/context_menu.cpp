@@ -60,6 +60,18 @@ void InsertSeparator(HMENU menu, UINT position)
     InsertMenuW(menu, position, MF_SEPARATOR | MF_BYPOSITION, 0, nullptr);
 }
 
+// A failed QueryContextMenu must leave the menu as it was: the shell keeps
+// what a failing handler inserted and hands its ids to the next handler.
+// Items went in at indexMenu, or at the end when indexMenu lay past it.
+void RemoveInsertedItems(HMENU menu, UINT indexMenu, int countBefore)
+{
+    if (countBefore < 0)
+        return;
+    const UINT start = indexMenu < static_cast<UINT>(countBefore) ? indexMenu : static_cast<UINT>(countBefore);
+    for (int n = GetMenuItemCount(menu) - countBefore; n > 0; --n)
+        DeleteMenu(menu, start, MF_BYPOSITION);
+}
+
 // Reads the switches through one wrapper, which ends holding m_tbsShell (or,
 // when that cannot be opened, still the extension's key, where the four
 // switches are normally absent).
@@ -108,6 +120,7 @@ STDMETHODIMP CShellExt::QueryContextMenu(HMENU hmenu, UINT indexMenu, UINT idCmd
         return E_INVALIDARG;
 
     const bool dragDrop = TargetFolder[0] != 0;
+    const int countBefore = GetMenuItemCount(hmenu);
     RegistryKey settings;
     const EffectiveSwitches on = ReadEffectiveSwitches(settings, dragDrop, Selection.count);
     MenuBuilder builder(*this, idCmdFirst, idCmdLast);
@@ -138,6 +151,7 @@ STDMETHODIMP CShellExt::QueryContextMenu(HMENU hmenu, UINT indexMenu, UINT idCmd
 
     if (builder.outOfMemory()) {
         MenuItems.clear();
+        RemoveInsertedItems(hmenu, indexMenu, countBefore);
         return E_OUTOFMEMORY;
     }
     return MAKE_HRESULT(SEVERITY_SUCCESS, 0, MenuItems.count);

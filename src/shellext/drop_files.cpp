@@ -8,68 +8,80 @@ namespace {
 const int LongestPath = MAX_PATH - 1;
 
 // The list of NUL-terminated strings that starts at the block's pFiles
-// offset; every read stays inside the block.
+// offset; every read stays inside the block. Units are read by copy: pFiles
+// is whatever the block's maker wrote, an odd offset too, and a WCHAR read
+// at an odd address is undefined (it traps in the hardened build).
 template <class Unit>
 class DropList {
 public:
     DropList(const unsigned char* block, SIZE_T size, DWORD offset)
-        : m_next(reinterpret_cast<const Unit*>(block + offset)),
-          m_end(reinterpret_cast<const Unit*>(block + offset) + (size - offset) / sizeof(Unit)) {}
+        : m_next(block + offset), m_end(block + offset + (size - offset) / sizeof(Unit) * sizeof(Unit)) {}
 
-    // The next string and its length; false at the empty string that ends the
-    // list, or when the block ends before a terminator.
-    bool Next(const Unit** text, int* length)
+    // The next string (its first byte) and its length in units; false at the
+    // empty string that ends the list, or when the block ends before a terminator.
+    bool Next(const unsigned char** text, int* length)
     {
-        const Unit* p = m_next;
-        while (p < m_end && *p)
-            ++p;
+        const unsigned char* p = m_next;
+        while (p < m_end && UnitAt(p))
+            p += sizeof(Unit);
         if (p == m_end || p == m_next)
             return false;
         *text = m_next;
-        *length = static_cast<int>(p - m_next);
-        m_next = p + 1;
+        *length = static_cast<int>((p - m_next) / sizeof(Unit));
+        m_next = p + sizeof(Unit);
         return true;
     }
 
 private:
-    const Unit* m_next;
-    const Unit* m_end;
+    static Unit UnitAt(const unsigned char* p)
+    {
+        Unit unit;
+        CopyMemory(&unit, p, sizeof(unit));
+        return unit;
+    }
+
+    const unsigned char* m_next;
+    const unsigned char* m_end;
 };
 
 int CountPaths(const unsigned char* block, SIZE_T size, DWORD offset, bool wide)
 {
     int count = 0;
     int length = 0;
+    const unsigned char* text;
     if (wide) {
         DropList<WCHAR> list(block, size, offset);
-        const WCHAR* text;
         while (list.Next(&text, &length))
             ++count;
     } else {
         DropList<char> list(block, size, offset);
-        const char* text;
         while (list.Next(&text, &length))
             ++count;
     }
     return count;
 }
 
-bool ToRecord(const WCHAR* text, int length, CShellExt::PATH_INFO* record)
+template <class Unit>
+bool ToRecord(const unsigned char* text, int length, CShellExt::PATH_INFO* record);
+
+template <>
+bool ToRecord<WCHAR>(const unsigned char* text, int length, CShellExt::PATH_INFO* record)
 {
     if (length > LongestPath)
         return false;
-    for (int i = 0; i < length; ++i)
-        record->path[i] = text[i];
+    CopyMemory(record->path, text, static_cast<size_t>(length) * sizeof(WCHAR));
     return true;
 }
 
 // ANSI lists are converted as DragQueryFileW converts them: CP_ACP.
-bool ToRecord(const char* text, int length, CShellExt::PATH_INFO* record)
+template <>
+bool ToRecord<char>(const unsigned char* text, int length, CShellExt::PATH_INFO* record)
 {
-    const int units = MultiByteToWideChar(CP_ACP, 0, text, length, nullptr, 0);
+    const char* ansi = reinterpret_cast<const char*>(text);
+    const int units = MultiByteToWideChar(CP_ACP, 0, ansi, length, nullptr, 0);
     if (units <= 0 || units > LongestPath)
         return false;
-    return MultiByteToWideChar(CP_ACP, 0, text, length, record->path, LongestPath) == units;
+    return MultiByteToWideChar(CP_ACP, 0, ansi, length, record->path, LongestPath) == units;
 }
 
 template <class Unit>
@@ -77,12 +89,12 @@ HRESULT AppendPaths(const unsigned char* block, SIZE_T size, DWORD offset,
                     brxlib::simple_array<CShellExt::PATH_INFO>& selection)
 {
     DropList<Unit> list(block, size, offset);
-    const Unit* text;
+    const unsigned char* text;
     int length = 0;
     CShellExt::PATH_INFO record;
     while (list.Next(&text, &length)) {
         ZeroMemory(&record, sizeof(record));
-        if (!ToRecord(text, length, &record)) {
+        if (!ToRecord<Unit>(text, length, &record)) {
             selection.clear();
             return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
         }

@@ -54,7 +54,7 @@ SIZE_T PageSize()
 
 }  // namespace
 
-GuardedMemory::GuardedMemory(size_t bytes) : m_base(nullptr), m_block(nullptr), m_bytes(bytes)
+GuardedMemory::GuardedMemory(size_t bytes, size_t alignment) : m_base(nullptr), m_block(nullptr), m_bytes(bytes)
 {
     const SIZE_T page = PageSize();
     const SIZE_T dataPages = (bytes + page - 1) / page + (bytes == 0 ? 1 : 0);
@@ -67,7 +67,8 @@ GuardedMemory::GuardedMemory(size_t bytes) : m_base(nullptr), m_block(nullptr), 
     DWORD old = 0;
     VirtualProtect(base + dataPages * page, page, PAGE_NOACCESS, &old);
     m_base = base;
-    m_block = base + dataPages * page - bytes;
+    const ULONG_PTR start = reinterpret_cast<ULONG_PTR>(base + dataPages * page - bytes);
+    m_block = reinterpret_cast<void*>(start - start % alignment);
 }
 
 GuardedMemory::~GuardedMemory()
@@ -116,13 +117,22 @@ ScopedVariable::~ScopedVariable()
 
 void SetInstallPathValue(const std::wstring& text, bool terminated)
 {
+    // RegSetValueExW adds the terminator itself when the size leaves it out
+    // but the unit after the text is zero (Windows and Wine alike): a stored
+    // value without one needs a non-zero unit there.
+    const std::wstring data = terminated ? text : text + L'X';
     const DWORD bytes = static_cast<DWORD>((text.size() + (terminated ? 1 : 0)) * sizeof(wchar_t));
-    SettingsScope::SetValue(ArchiverKey, L"InstallPath", REG_SZ, text.c_str(), bytes);
+    SettingsScope::SetValue(ArchiverKey, L"InstallPath", REG_SZ, data.c_str(), bytes);
 }
 
 std::vector<std::wstring> MrvEntries(const std::wstring& folder)
 {
-    return ListFolder(folder, L"MRV*");
+    // The tests' own folders ("mrvtest-...") match the pattern too.
+    std::vector<std::wstring> names;
+    for (const std::wstring& name : ListFolder(folder, L"MRV*"))
+        if (_wcsnicmp(name.c_str(), L"mrvtest-", 8) != 0)
+            names.push_back(name);
+    return names;
 }
 
 std::wstring FolderOf(const std::wstring& path)

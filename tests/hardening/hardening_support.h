@@ -35,9 +35,11 @@ void ReportCases(long cases);
 
 // Committed memory of `bytes` whose last byte is followed by a PAGE_NOACCESS
 // page: one byte read or written past the end crashes the test at once.
+// With an alignment, the start is moved down to it and up to alignment - 1
+// bytes lie between the end and the guard page.
 class GuardedMemory {
 public:
-    explicit GuardedMemory(size_t bytes);
+    explicit GuardedMemory(size_t bytes, size_t alignment = 1);
     ~GuardedMemory();
     GuardedMemory(const GuardedMemory&) = delete;
     GuardedMemory& operator=(const GuardedMemory&) = delete;
@@ -80,7 +82,7 @@ private:
 // without its terminator.
 void SetInstallPathValue(const std::wstring& text, bool terminated);
 
-// Names in folder that the module makes there (MRV*), files and folders.
+// Names in folder that the module makes there (MRV*, also cut ones), files and folders.
 std::vector<std::wstring> MrvEntries(const std::wstring& folder);
 
 // Folder of a path (the text before its last "\").

@@ -162,10 +162,13 @@ void CheckOutput(const std::wstring& source, const std::wstring* target, const s
                                        guardedExtension.get(), output);
     ASSERT_EQ(formed, fits) << "case " << caseNumber << ", source " << source.size() << ", target "
                             << (target ? static_cast<long>(target->size()) : -1L);
-    if (fits)
+    if (fits) {
         ASSERT_EQ(std::wstring(output), expected) << "case " << caseNumber;
-    else
-        ASSERT_EQ(output[0], 0) << "case " << caseNumber;
+    } else {
+        // Refused: no path in the buffer, which is emptied or left as it was.
+        ASSERT_TRUE(output[0] == 0 || std::wstring(output, MAX_PATH + 1) == std::wstring(MAX_PATH + 1, L'#'))
+            << "case " << caseNumber;
+    }
 }
 
 const std::vector<std::wstring> Extensions = {L".lzh", L".zip", L".cab", L".tar", L".tbz", L".tgz", L".exe"};
@@ -191,7 +194,7 @@ TEST(OutputPathBounds, EveryTargetLengthAroundTheBound)
 TEST(OutputPathBounds, RandomSourcesAndTargets)
 {
     Random random(0x5EED0006u);
-    const long Cases = 20000;
+    const long Cases = 8000;
     long tried = 0;
     for (; tried < Cases && !::testing::Test::HasFatalFailure(); ++tried) {
         const int sourceLength = random.Chance(70) ? random.Between(1, 40) : random.Between(200, 300);

@@ -207,6 +207,8 @@ std::vector<unsigned char> RandomBlock(Random& random)
     block.insert(block.end(), body.begin(), body.end());
     if (random.Chance(3))
         block.resize(static_cast<size_t>(random.Between(0, sizeof(DROPFILES))));
+    else if (random.Chance(70))
+        block.resize((block.size() + 7) / 8 * 8);  // ends right at the guard page (see below)
     return block;
 }
 
@@ -221,7 +223,8 @@ TEST(DropBlockProperty, RandomBlocksAreReadInsideTheirBoundsAsTheModelSays)
         const std::vector<unsigned char> block = RandomBlock(random);
         std::vector<std::wstring> expected;
         const HRESULT expectedHr = Model(block, expected);
-        GuardedMemory memory(block.size());
+        // Aligned as GlobalLock gives a block: a size that is a multiple of 8 ends at the guard page.
+        GuardedMemory memory(block.size(), 8);
         if (!block.empty())
             memcpy(memory.get(), block.data(), block.size());
         brxlib::simple_array<CShellExt::PATH_INFO> selection;
@@ -233,6 +236,31 @@ TEST(DropBlockProperty, RandomBlocksAreReadInsideTheirBoundsAsTheModelSays)
         ASSERT_EQ(got, expected) << "case " << tried;
     }
     hardening::ReportCases(random, tried);
+}
+
+// pFiles is whatever the block's maker wrote: a wide list at an odd offset
+// is read like any other (DragQueryFileW reads it too).
+TEST(DropBlockProperty, WideListAtAnOddOffsetIsReadWhole)
+{
+    const std::wstring paths[] = {L"C:\\a.txt", L"D:\\b c\\d.tar"};
+    std::vector<unsigned char> block(sizeof(DROPFILES) + 1);
+    for (const std::wstring& path : paths)
+        for (wchar_t unit : path + L'\0') {
+            block.push_back(static_cast<unsigned char>(unit));
+            block.push_back(static_cast<unsigned char>(unit >> 8));
+        }
+    block.insert(block.end(), {0, 0, 0});
+    DROPFILES header = {};
+    header.pFiles = sizeof(DROPFILES) + 1;
+    header.fWide = TRUE;
+    memcpy(block.data(), &header, sizeof(header));
+    GuardedMemory memory(block.size(), 8);
+    memcpy(memory.get(), block.data(), block.size());
+    brxlib::simple_array<CShellExt::PATH_INFO> selection;
+    ASSERT_EQ(ReadDropFiles(memory.get(), block.size(), selection), S_OK);
+    ASSERT_EQ(selection.count, 2);
+    EXPECT_EQ(std::wstring(selection.data[0].path), paths[0]);
+    EXPECT_EQ(std::wstring(selection.data[1].path), paths[1]);
 }
 
 }  // namespace

@@ -1,0 +1,290 @@
+// Faults from outside: an allocation failing at every point of a menu and
+// a command, the archiver or rundll32 missing, settings that cannot be read.
+#include <gtest/gtest.h>
+
+#include <aclapi.h>  // before sddl.h, which needs its declarations under WIN32_LEAN_AND_MEAN
+#include <sddl.h>
+
+#include "hardening/hardening_support.h"
+#include "module/module.h"
+#include "standin-archiver/standin_log.h"
+#include "support/core_objects.h"
+#include "support/data_objects.h"
+#include "support/environment.h"
+#include "support/menu_tree.h"
+#include "support/morvane_dll.h"
+#include "support/selection.h"
+#include "support/test_allocator.h"
+#include "tools/tar_craft.h"
+
+namespace {
+
+using hardening::ScopedVariable;
+
+const UINT First = 100;
+const UINT Last = 0x7FFF;
+const DWORD ChildLimitMs = 60000;
+
+const std::vector<std::wstring> EveryFormat = {L"lzh", L"zip", L"zip (pass)", L"bh", L"bz2", L"cab", L"gz",
+                                               L"tar", L"tar.bz2", L"tar.gz", L"exe", L"uue", L"xxe", L"b64"};
+
+// Explorer's menu before the handler adds to it.
+class HostMenu {
+public:
+    HostMenu() : m_menu(CreatePopupMenu())
+    {
+        InsertMenuW(m_menu, 0, MF_STRING | MF_BYPOSITION, 1, L"Open");
+        InsertMenuW(m_menu, 1, MF_STRING | MF_BYPOSITION, 2, L"Properties");
+    }
+    ~HostMenu() { DestroyMenu(m_menu); }
+    HMENU get() const { return m_menu; }
+    static std::wstring Untouched() { return L"Open [id 1]\nProperties [id 2]\n"; }
+
+private:
+    HMENU m_menu;
+};
+
+// Verb offsets in the full context menu: four extract items, fourteen
+// formats, seven conversion targets.
+const UINT TestArchiveOffset = 3;  // code 4, "/t": the stand-in only reads the archive
+const UINT ConvertToLzhOffset = 18;  // code 19
+
+HRESULT Invoke(IShellExtInit* object, UINT offset)
+{
+    CMINVOKECOMMANDINFO info = {};
+    info.cbSize = sizeof(info);
+    info.lpVerb = MAKEINTRESOURCEA(offset);
+    info.nShow = SW_HIDE;
+    return AsMenu(object)->InvokeCommand(&info);
+}
+
+// Conversions start rundll32 on the module that ModuleInstance names; in
+// this executable the module code is linked in, so it names the built DLL
+// for the scope.
+class BuiltDllAsModule {
+public:
+    BuiltDllAsModule() : m_saved(ModuleInstance) { ModuleInstance = Dll().module(); }
+    ~BuiltDllAsModule() { ModuleInstance = m_saved; }
+    BuiltDllAsModule(const BuiltDllAsModule&) = delete;
+    BuiltDllAsModule& operator=(const BuiltDllAsModule&) = delete;
+
+private:
+    HINSTANCE m_saved;
+};
+
+class FaultInjection : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        EnsureOle();
+        ASSERT_TRUE(Exists(STANDIN_EXE)) << "build the stand-in archiver";
+        SettingsScope::EnableMenus(EveryFormat);
+        SettingsScope::SetInstallPath(hardening::FolderOf(STANDIN_EXE));
+        WriteBytes(source, standin_test::TarMember("a.txt", '0', "a") + standin_test::TarEnd());
+    }
+    void TearDown() override
+    {
+        test_alloc::FailAt(0);
+        EXPECT_TRUE(hardening::WaitForChildren(L"Morvane.exe", ChildLimitMs));
+        EXPECT_TRUE(hardening::WaitForChildren(L"rundll32.exe", ChildLimitMs));
+    }
+
+    enum Stage { Create, Initialize, Query, Command, Done };
+
+    // One pass with the nth allocation failing (0: none). Returns the stage
+    // that failed, or Done; every failure must be a failure HRESULT that
+    // leaves the host's menu as it was.
+    Stage Pass(long n, UINT offset, bool* injected)
+    {
+        HostMenu menu;
+        Stage stage = Create;
+        test_alloc::Reset();
+        test_alloc::FailAt(n);
+        {
+            ComPtr<IShellExtInit> object = NewCoreObject();
+            if (object) {
+                stage = Initialize;
+                ComPtr<IDataObject> data = HandMadeDataObject(BuildDropHandle({source}, true));
+                HRESULT hr = object->Initialize(nullptr, data.get(), nullptr);
+                if (SUCCEEDED(hr)) {
+                    stage = Query;
+                    hr = AsMenu(object.get())->QueryContextMenu(menu.get(), 0, First, Last, CMF_NORMAL);
+                    if (SUCCEEDED(hr)) {
+                        EXPECT_EQ(hr, MAKE_HRESULT(0, 0, 25)) << n;
+                        stage = Command;
+                        hr = Invoke(object.get(), offset);
+                        if (SUCCEEDED(hr))
+                            stage = Done;
+                    }
+                }
+                if (stage != Done)
+                    EXPECT_TRUE(FAILED(hr)) << "allocation " << n << ", stage " << stage;
+                if (stage == Initialize || stage == Query) {
+                    EXPECT_EQ(hr, E_OUTOFMEMORY) << "allocation " << n;
+                    EXPECT_EQ(DescribeMenu(menu.get()), HostMenu::Untouched()) << "allocation " << n;
+                }
+            }
+        }
+        *injected = test_alloc::Allocations() >= n && n > 0;
+        test_alloc::FailAt(0);
+        return stage;
+    }
+
+    void RunEveryFailurePoint(UINT offset, const wchar_t* childImage, size_t records)
+    {
+        const long live = test_alloc::LiveBlocks();
+        long failures = 0;
+        for (long n = 1; n < 1000; ++n) {
+            bool injected = false;
+            const Stage stage = Pass(n, offset, &injected);
+            EXPECT_EQ(test_alloc::LiveBlocks(), live) << "allocation " << n << " leaked";
+            if (!injected) {
+                ASSERT_EQ(stage, Done) << "no failure injected, yet the command failed";
+                break;
+            }
+            ++failures;
+            EXPECT_NE(stage, Done) << "allocation " << n << " failed unnoticed";
+            // Nothing started, so nothing may be left.
+            EXPECT_TRUE(hardening::MrvEntries(temp.path()).empty()) << "allocation " << n;
+            EXPECT_TRUE(standin_log::ReadLog(log).empty()) << "allocation " << n;
+        }
+        // The pass without a failure started the command: it owns its files until it ends.
+        std::vector<standin_log::Record> got;
+        EXPECT_TRUE(standin_log::WaitForRecords(log, records, ChildLimitMs, &got)) << got.size() << " records";
+        EXPECT_TRUE(hardening::WaitForChildren(childImage, ChildLimitMs));
+        EXPECT_TRUE(hardening::WaitForChildren(L"Morvane.exe", ChildLimitMs));
+        EXPECT_EQ(standin_log::ReadLog(log).size(), records);
+        EXPECT_TRUE(hardening::MrvEntries(temp.path()).empty());
+        EXPECT_GE(failures, 5);
+        printf("failure points: %ld\n", failures);
+        ::testing::Test::RecordProperty("failure points", static_cast<int>(failures));
+    }
+
+    SettingsScope settings;
+    TempFolder work{L"faults"};
+    TempFolder temp{L"faults-tmp"};
+    std::wstring source = work / L"a.tar";
+    std::wstring log = work / L"standin.log";
+    ScopedVariable tmp{L"TMP", temp.path()};
+    ScopedVariable logVariable{L"MORVANE_STANDIN_LOG", log};
+};
+
+TEST_F(FaultInjection, EveryAllocationFailingInAMenuAndAnArchiverCommand)
+{
+    RunEveryFailurePoint(TestArchiveOffset, L"Morvane.exe", 1);
+}
+
+// The conversion goes through rundll32 and the built DLL, which then runs
+// the stand-in twice (extract, compress).
+TEST_F(FaultInjection, EveryAllocationFailingInAMenuAndAConversion)
+{
+    BuiltDllAsModule module;
+    RunEveryFailurePoint(ConvertToLzhOffset, L"rundll32.exe", 2);
+    EXPECT_TRUE(Exists(work / L"a.lzh"));
+}
+
+TEST_F(FaultInjection, MissingArchiverFailsEveryCommandAndLeavesNoList)
+{
+    TempFolder empty(L"noarchiver");
+    SettingsScope::SetInstallPath(empty.path());
+    for (int code = 0; code <= 18; ++code) {
+        ComPtr<IShellExtInit> object = NewCoreObject();
+        CShellExt* ext = AsShellExt(object.get());
+        SetSelection(ext, {source});
+        const HRESULT hr = ext->RunArchiverCommand(code);
+        EXPECT_TRUE(FAILED(hr)) << "code " << code << std::hex << " " << hr;
+        const std::vector<std::wstring> left = hardening::MrvEntries(temp.path());
+        EXPECT_TRUE(left.empty()) << "code " << code << ": " << Utf8(left.empty() ? L"" : left[0]);
+    }
+    EXPECT_TRUE(ListFolder(empty.path()).empty());
+    hardening::ReportCases(19);
+}
+
+// Under Wine the process runs as root: permissions do not keep it out of a
+// read-only folder. Where they do, every command must fail and leave nothing.
+TEST_F(FaultInjection, ReadOnlyTemporaryFolderFailsAndLeavesNothing)
+{
+    SetFileAttributesW(temp.path().c_str(), FILE_ATTRIBUTE_READONLY);
+    const std::wstring probe = temp / L"probe";
+    HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    const bool writable = file != INVALID_HANDLE_VALUE;
+    if (writable) {
+        CloseHandle(file);
+        DeleteFileW(probe.c_str());
+    }
+    if (writable) {
+        SetFileAttributesW(temp.path().c_str(), FILE_ATTRIBUTE_NORMAL);
+        GTEST_SKIP() << "a read-only folder still takes new files here (Wine as root ignores the attribute)";
+    }
+    ComPtr<IShellExtInit> object = NewCoreObject();
+    CShellExt* ext = AsShellExt(object.get());
+    SetSelection(ext, {source});
+    EXPECT_TRUE(FAILED(ext->RunArchiverCommand(4)));
+    SetFileAttributesW(temp.path().c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_TRUE(ListFolder(temp.path()).empty());
+}
+
+// m_tbsShell denies reading to everyone: the menu is built with its four switches off.
+TEST_F(FaultInjection, UnreadableSwitchKeyTurnsItsSwitchesOff)
+{
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, ShellKey, 0, READ_CONTROL | WRITE_DAC, &key), ERROR_SUCCESS);
+    DWORD needed = 0;
+    RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, nullptr, &needed);
+    std::vector<BYTE> saved(needed ? needed : 1);
+    const bool haveSaved = needed && RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, saved.data(), &needed) == ERROR_SUCCESS;
+    PSECURITY_DESCRIPTOR deny = nullptr;
+    // Everyone: reading denied; full access otherwise.
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;;KR;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1, &deny, nullptr));
+    const LONG set = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, deny);
+    LocalFree(deny);
+    ASSERT_EQ(set, ERROR_SUCCESS);
+
+    HKEY probe = nullptr;
+    const LONG opened = RegOpenKeyExW(HKEY_CURRENT_USER, ShellKey, 0, KEY_READ, &probe);
+    if (opened == ERROR_SUCCESS)
+        RegCloseKey(probe);
+
+    HRESULT hr = E_FAIL;
+    std::wstring items;
+    if (opened != ERROR_SUCCESS) {
+        ComPtr<IShellExtInit> object = NewCoreObject();
+        ComPtr<IDataObject> data = HandMadeDataObject(BuildDropHandle({source}, true));
+        EXPECT_EQ(object->Initialize(nullptr, data.get(), nullptr), S_OK);
+        HostMenu menu;
+        hr = AsMenu(object.get())->QueryContextMenu(menu.get(), 0, First, Last, CMF_NORMAL);
+        items = DescribeMenu(menu.get());
+    }
+    if (haveSaved)
+        RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, saved.data());
+    RegCloseKey(key);
+    if (opened == ERROR_SUCCESS)
+        GTEST_SKIP() << "this registry does not enforce a key's access list (Wine 8.0 opened a key that denies KEY_READ)";
+    EXPECT_EQ(hr, S_OK);
+    EXPECT_EQ(items, HostMenu::Untouched());
+}
+
+// ShellExecuteW looks for rundll32 in the system folder whatever PATH says,
+// so a missing rundll32 cannot be arranged without removing the system's
+// own file. With an empty PATH the conversion must still either start or
+// report a failure.
+TEST_F(FaultInjection, RundllOutsideThePathIsStillFoundOrReported)
+{
+    HRESULT hr;
+    {
+        BuiltDllAsModule module;
+        ScopedVariable path(L"PATH", std::wstring(L"C:\\nowhere"));
+        ComPtr<IShellExtInit> object = NewCoreObject();
+        CShellExt* ext = AsShellExt(object.get());
+        // Code 22 on a source that is missing: the worker has nothing to convert.
+        SetSelection(ext, {work / L"missing.tar"});
+        hr = ext->LaunchConversion(22);
+    }
+    EXPECT_TRUE(hardening::WaitForChildren(L"rundll32.exe", ChildLimitMs));
+    if (SUCCEEDED(hr))
+        GTEST_SKIP() << "rundll32 started with PATH=C:\\nowhere: ShellExecuteW searches the system folder, so a "
+                        "missing rundll32 cannot be simulated here";
+    EXPECT_TRUE(FAILED(hr));
+}
+
+}  // namespace

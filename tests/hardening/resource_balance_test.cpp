@@ -1,0 +1,183 @@
+// Explorer makes and drops handler objects all day: after thousands of
+// menus and a thousand commands the process holds what it held before.
+#include <gtest/gtest.h>
+
+#include "hardening/hardening_support.h"
+#include "standin-archiver/standin_log.h"
+#include "support/core_objects.h"
+#include "support/data_objects.h"
+#include "support/environment.h"
+#include "support/morvane_dll.h"
+#include "support/test_allocator.h"
+#include "tools/tar_craft.h"
+
+namespace {
+
+using hardening::ScopedVariable;
+
+const UINT First = 100;
+const UINT Last = 0x7FFF;
+const long MenuCycles = 10000;
+const long CommandCount = 1000;
+const long Batch = 50;
+const DWORD BatchLimitMs = 120000;
+const UINT TestArchiveOffset = 3;  // code 4: the stand-in tests the archive and deletes the list
+
+const std::vector<std::wstring> EveryFormat = {L"lzh", L"zip", L"zip (pass)", L"bh", L"bz2", L"cab", L"gz",
+                                               L"tar", L"tar.bz2", L"tar.gz", L"exe", L"uue", L"xxe", L"b64"};
+
+struct Holdings {
+    int handles;
+    DWORD gdi;
+    DWORD user;
+    long blocks;
+};
+
+Holdings Now()
+{
+    return {hardening::CountOpenHandles(), GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS),
+            GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS), test_alloc::LiveBlocks()};
+}
+
+class ResourceBalance : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        EnsureOle();
+        ASSERT_TRUE(Exists(STANDIN_EXE)) << "build the stand-in archiver";
+        SettingsScope::EnableMenus(EveryFormat);
+        SettingsScope::SetInstallPath(hardening::FolderOf(STANDIN_EXE));
+        WriteBytes(source, standin_test::TarMember("a.txt", '0', "a") + standin_test::TarEnd());
+    }
+
+    // Create, Initialize, QueryContextMenu, GetCommandString, Release.
+    void MenuCycle(IShellExtInit* init, IDataObject* data)
+    {
+        ASSERT_EQ(init->Initialize(nullptr, data, nullptr), S_OK);
+        ComPtr<IContextMenu> menu;
+        ASSERT_EQ(init->QueryInterface(IID_IContextMenu, menu.put_void()), S_OK);
+        HMENU host = CreatePopupMenu();
+        const HRESULT hr = menu->QueryContextMenu(host, 0, First, Last, CMF_NORMAL);
+        wchar_t text[64] = {};
+        const HRESULT verb = menu->GetCommandString(TestArchiveOffset, GCS_VERBW, nullptr, reinterpret_cast<CHAR*>(text), 64);
+        const HRESULT help = menu->GetCommandString(24, GCS_HELPTEXTW, nullptr, reinterpret_cast<CHAR*>(text), 64);
+        DestroyMenu(host);
+        ASSERT_EQ(hr, MAKE_HRESULT(0, 0, 25));
+        ASSERT_EQ(verb, S_OK);
+        ASSERT_EQ(help, S_OK);
+        ASSERT_EQ(std::wstring(text), L".exe");
+    }
+
+    // One command: a menu and the "test archive" item, through the DLL or a core object.
+    void Command(bool throughDll, IDataObject* data)
+    {
+        ComPtr<IShellExtInit> init = throughDll ? Dll().CreateInit() : NewCoreObject();
+        ASSERT_TRUE(init);
+        ASSERT_EQ(init->Initialize(nullptr, data, nullptr), S_OK);
+        ComPtr<IContextMenu> menu;
+        ASSERT_EQ(init->QueryInterface(IID_IContextMenu, menu.put_void()), S_OK);
+        HMENU host = CreatePopupMenu();
+        const HRESULT hr = menu->QueryContextMenu(host, 0, First, Last, CMF_NORMAL);
+        DestroyMenu(host);
+        ASSERT_EQ(hr, MAKE_HRESULT(0, 0, 25));
+        CMINVOKECOMMANDINFO info = {};
+        info.cbSize = sizeof(info);
+        info.lpVerb = MAKEINTRESOURCEA(TestArchiveOffset);
+        info.nShow = SW_HIDE;
+        ASSERT_EQ(menu->InvokeCommand(&info), S_OK);
+    }
+
+    // Commands in batches, each with a log of its own; waits for every record.
+    void Commands(long count, IDataObject* data)
+    {
+        for (long done = 0; done < count && !HasFatalFailure();) {
+            const std::wstring batchLog = work / (L"batch" + std::to_wstring(done) + L".log");
+            const long n = count - done < Batch ? count - done : Batch;
+            {
+                ScopedVariable logVariable(L"MORVANE_STANDIN_LOG", batchLog);
+                for (long i = 0; i < n && !HasFatalFailure(); ++i)
+                    Command((done + i) % 2 == 0, data);
+            }
+            std::vector<standin_log::Record> records;
+            ASSERT_TRUE(standin_log::WaitForRecords(batchLog, static_cast<size_t>(n), BatchLimitMs, &records))
+                << records.size() << " of " << n << " records after command " << done;
+            ASSERT_TRUE(hardening::WaitForChildren(L"Morvane.exe", BatchLimitMs));
+            ASSERT_EQ(records.size(), static_cast<size_t>(n));
+            for (const standin_log::Record& record : records) {
+                ASSERT_TRUE(record.HasAction("test ")) << record.cmdline;
+                ASSERT_FALSE(record.list_missing) << record.cmdline;
+            }
+            DeleteFileW(batchLog.c_str());
+            done += n;
+        }
+    }
+
+    SettingsScope settings;
+    TempFolder work{L"balance"};
+    TempFolder temp{L"balance-tmp"};
+    std::wstring source = work / L"a.tar";
+    ScopedVariable tmp{L"TMP", temp.path()};
+};
+
+// The probe itself sees a kernel handle and a registry key come and go.
+TEST(HandleProbe, CountsEventsAndRegistryKeys)
+{
+    const int before = hardening::CountOpenHandles();
+    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, &key), ERROR_SUCCESS);
+    EXPECT_EQ(hardening::CountOpenHandles(), before + 2);
+    RegCloseKey(key);
+    CloseHandle(event);
+    EXPECT_EQ(hardening::CountOpenHandles(), before);
+}
+
+TEST_F(ResourceBalance, TenThousandMenusAndAThousandCommandsLeaveNothingHeld)
+{
+    ComPtr<IDataObject> data = HandMadeDataObject(BuildDropHandle({source}, true));
+    // Warm up: whatever the system loads and keeps on first use is not ours.
+    for (int i = 0; i < 20; ++i) {
+        ComPtr<IShellExtInit> init = Dll().CreateInit();
+        ASSERT_TRUE(init);
+        MenuCycle(init.get(), data.get());
+    }
+    Commands(4, data.get());
+    ASSERT_FALSE(HasFatalFailure());
+    const Holdings before = Now();
+
+    const DWORD menusStart = GetTickCount();
+    for (long i = 0; i < MenuCycles && !HasFatalFailure(); ++i) {
+        ComPtr<IShellExtInit> init = Dll().CreateInit();
+        ASSERT_TRUE(init) << "cycle " << i;
+        MenuCycle(init.get(), data.get());
+    }
+    const DWORD menusMs = GetTickCount() - menusStart;
+    const Holdings afterMenus = Now();
+
+    const DWORD commandsStart = GetTickCount();
+    Commands(CommandCount, data.get());
+    const DWORD commandsMs = GetTickCount() - commandsStart;
+    data.reset();
+    const Holdings after = Now();
+
+    printf("menu cycles: %ld in %lu ms; commands: %ld in %lu ms\n", MenuCycles, static_cast<unsigned long>(menusMs),
+           CommandCount, static_cast<unsigned long>(commandsMs));
+    printf("handles %d -> %d -> %d; GDI %lu -> %lu; USER %lu -> %lu; blocks %ld -> %ld\n", before.handles,
+           afterMenus.handles, after.handles, before.gdi, after.gdi, before.user, after.user, before.blocks,
+           after.blocks);
+    RecordProperty("menu cycles ms", static_cast<int>(menusMs));
+    RecordProperty("commands ms", static_cast<int>(commandsMs));
+
+    EXPECT_EQ(Dll().CanUnloadNow(), S_OK);
+    EXPECT_EQ(afterMenus.handles, before.handles);
+    EXPECT_EQ(after.handles, before.handles);
+    // Wine's GetGuiResources reports 0 for both counts; where it counts, they must balance.
+    if (before.gdi == 0 && before.user == 0)
+        printf("GetGuiResources reports no GDI or USER objects here: those counts prove nothing\n");
+    EXPECT_EQ(after.gdi, before.gdi);
+    EXPECT_EQ(after.user, before.user);
+    EXPECT_EQ(after.blocks, before.blocks);
+    EXPECT_TRUE(hardening::MrvEntries(temp.path()).empty());
+}
+
+}  // namespace
