@@ -4,6 +4,7 @@
 
 #include "archiver/archiver_location.h"
 #include "archiver/command_template.h"
+#include "archiver/temporary_names.h"
 #include "brxlib/memory.h"
 #include "shellext/menu_tables.h"
 #include "shellext/shell_ext.h"
@@ -30,14 +31,6 @@ const WCHAR* ParameterTemplate(int code, bool hasTarget)
     return hasTarget ? CompressToFolderTemplate : CompressTemplate;
 }
 
-void ShortenFolder(WCHAR* folder)
-{
-    WCHAR shortPath[MAX_PATH + 1];
-    const DWORD length = GetShortPathNameW(folder, shortPath, MAX_PATH);
-    if (length > 0 && length < MAX_PATH)
-        CopyMemory(folder, shortPath, (length + 1) * sizeof(WCHAR));
-}
-
 HRESULT LastErrorOr(HRESULT fallback)
 {
     const DWORD error = GetLastError();
@@ -57,7 +50,7 @@ HRESULT CShellExt::RunArchiverCommand(int code)
     ArchiverLocation location;
     if (!LocateArchiver(location))
         return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
-    ShortenFolder(TargetFolder);
+    ShortenInPlace(TargetFolder);
 
     const CompressFormat* format = FindCompressFormat(code);
     WCHAR listFile[MAX_PATH + 1] = {};

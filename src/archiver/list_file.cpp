@@ -2,6 +2,7 @@
 // a line in the ANSI code page, each line ended by CR LF, nothing else.
 #include <new>
 
+#include "archiver/temporary_names.h"
 #include "brxlib/memory.h"
 #include "brxlib/owners.h"
 #include "shellext/shell_ext.h"
@@ -46,16 +47,6 @@ private:
     char m_buffer[32768];
 };
 
-// The short (8.3) form where the volume gives one; the path as it is otherwise.
-void ShortenInPlace(WCHAR* path)
-{
-    WCHAR shortPath[MAX_PATH + 1];
-    const DWORD length = GetShortPathNameW(path, shortPath, MAX_PATH);
-    if (length > 0 && length < MAX_PATH) {
-        CopyMemory(path, shortPath, (length + 1) * sizeof(WCHAR));
-    }
-}
-
 // One line in CP_ACP without best-fit characters ("_" for what the code page
 // lacks). A form longer than 260 bytes, possible in a double-byte code page,
 // is written whole rather than cut.
@@ -81,15 +72,7 @@ bool WriteLine(BufferedFile& out, const WCHAR* path)
 
 bool CShellExt::WriteListFile(WCHAR* name)
 {
-    WCHAR tempFolder[MAX_PATH + 1] = {};
-    const DWORD length = GetTempPathW(MAX_PATH, tempFolder);
-    // A temporary folder that does not fit is refused rather than cut. The
-    // name needs 14 more characters: past MAX_PATH - 14 Windows' GetTempFileNameW
-    // fails, and Wine's cuts the name, leaves it unterminated or writes past
-    // name[MAX_PATH + 1].
-    if (length == 0 || length > MAX_PATH - 14)
-        return false;
-    if (!GetTempFileNameW(tempFolder, L"MRV", 0, name))
+    if (!CreateTemporaryName(name))
         return false;
     brxlib::UniqueHandle file(CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     if (!file.valid()) {

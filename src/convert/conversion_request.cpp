@@ -6,6 +6,7 @@
 #include <shellapi.h>
 #include <stdlib.h>
 
+#include "archiver/temporary_names.h"
 #include "brxlib/memory.h"
 #include "brxlib/text_builder.h"
 #include "module/module.h"
@@ -23,10 +24,7 @@ bool GetModulePath(WCHAR* path)
     const DWORD length = GetModuleFileNameW(ModuleInstance, path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)
         return false;
-    WCHAR shortPath[MAX_PATH + 1];
-    const DWORD shortLength = GetShortPathNameW(path, shortPath, MAX_PATH);
-    if (shortLength > 0 && shortLength < MAX_PATH)
-        CopyMemory(path, shortPath, (shortLength + 1) * sizeof(WCHAR));
+    ShortenInPlace(path);
     return true;
 }
 

@@ -2,6 +2,7 @@
 // the archiver, then compress what landed there into the new format.
 #include "archiver/archiver_location.h"
 #include "archiver/command_template.h"
+#include "archiver/temporary_names.h"
 #include "brxlib/memory.h"
 #include "convert/archiver_process.h"
 #include "convert/confirm_probe.h"
@@ -22,12 +23,7 @@ const WCHAR MessageCaption[] = L"Morvane";
 // A fresh folder named by the system in the user's temporary folder.
 bool MakeTemporaryFolder(WCHAR* folder)
 {
-    WCHAR tempPath[MAX_PATH + 1] = {};
-    const DWORD length = GetTempPathW(MAX_PATH, tempPath);
-    // Room for the 14 characters of the name (see WriteListFile).
-    if (length == 0 || length > MAX_PATH - 14)
-        return false;
-    if (!GetTempFileNameW(tempPath, L"MRV", 0, folder))
+    if (!CreateTemporaryName(folder))
         return false;
     DeleteFileW(folder);
     return CreateDirectoryW(folder, nullptr) != FALSE;
