@@ -159,18 +159,6 @@ TEST_F(ConversionTest, EachTargetIntoTheDropFolder)
     EXPECT_EQ(ReadBytes(source), SampleTar()) << "the source is left alone";
 }
 
-std::string UnixPath(const std::wstring& path)
-{
-    typedef char*(CDECL * ToUnix)(const wchar_t*);
-    auto toUnix = reinterpret_cast<ToUnix>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (!toUnix)
-        return std::string();
-    char* unix = toUnix(path.c_str());
-    std::string result = unix ? unix : "";
-    HeapFree(GetProcessHeap(), 0, unix);
-    return result;
-}
 
 // A drive root as the drop target: the output path keeps the two
 // backslashes after the drive. Under Wine the drive is a link in the

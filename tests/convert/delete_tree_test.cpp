@@ -48,18 +48,6 @@ TEST(DeleteDirectoryTree, MissingFolderIsReportedAsFailure)
     EXPECT_FALSE(DeleteDirectoryTree((folder / L"none").c_str(), true));
 }
 
-std::string UnixPath(const std::wstring& path)
-{
-    typedef char*(CDECL * ToUnix)(const wchar_t*);
-    auto toUnix = reinterpret_cast<ToUnix>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (!toUnix)
-        return std::string();
-    char* unix = toUnix(path.c_str());
-    std::string result = unix ? unix : "";
-    HeapFree(GetProcessHeap(), 0, unix);
-    return result;
-}
 
 // Windows-style links cannot be made under Wine (CreateSymbolicLinkW
 // creates nothing, junctions fail), so the link is a Unix symbolic link,

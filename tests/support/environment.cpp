@@ -123,6 +123,19 @@ std::string Utf8(const std::wstring& text)
     return out;
 }
 
+std::string UnixPath(const std::wstring& path)
+{
+    typedef char*(CDECL * ToUnix)(const wchar_t*);
+    auto toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (!toUnix)
+        return std::string();
+    char* unix = toUnix(path.c_str());
+    std::string result = unix ? unix : "";
+    HeapFree(GetProcessHeap(), 0, unix);
+    return result;
+}
+
 std::wstring Wide(const std::string& utf8)
 {
     const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);

@@ -33,6 +33,8 @@ std::wstring TempPath();  // GetTempPathW, with its final "\"
 std::wstring ShortPath(const std::wstring& path);
 
 std::string Utf8(const std::wstring& text);
+// The Unix path of a Windows path under Wine; empty elsewhere.
+std::string UnixPath(const std::wstring& path);
 std::wstring Wide(const std::string& utf8);
 
 // The per-user settings of the archiver and the extension, emptied for a
