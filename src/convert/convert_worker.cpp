@@ -54,7 +54,7 @@ bool ListTopLevel(const WCHAR* folder, brxlib::simple_array<CShellExt::PATH_INFO
         return true;
     do {
         const WCHAR* name = entry.cFileName;
-        if (name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0)))
+        if (IsDotEntry(name))
             continue;
         CShellExt::PATH_INFO item = {};
         brxlib::TextBuilder itemText(item.path, MAX_PATH + 1);

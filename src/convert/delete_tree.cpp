@@ -43,11 +43,6 @@ private:
     WCHAR* m_text;
 };
 
-bool IsDotEntry(const WCHAR* name)
-{
-    return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
-}
-
 bool DeleteFileEntry(const WCHAR* path, bool force)
 {
     if (DeleteFileW(path))
@@ -74,6 +69,11 @@ bool DeleteEntry(const WCHAR* path, const WIN32_FIND_DATAW& entry, bool force)
 }
 
 }  // namespace
+
+bool IsDotEntry(const WCHAR* name)
+{
+    return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
+}
 
 bool DeleteDirectoryTree(const WCHAR* path, bool force)
 {

@@ -44,20 +44,15 @@ private:
     const unsigned char* m_end;
 };
 
-int CountPaths(const unsigned char* block, SIZE_T size, DWORD offset, bool wide)
+template <class Unit>
+int CountPaths(const unsigned char* block, SIZE_T size, DWORD offset)
 {
-    int count = 0;
-    int length = 0;
+    DropList<Unit> list(block, size, offset);
     const unsigned char* text;
-    if (wide) {
-        DropList<WCHAR> list(block, size, offset);
-        while (list.Next(&text, &length))
-            ++count;
-    } else {
-        DropList<char> list(block, size, offset);
-        while (list.Next(&text, &length))
-            ++count;
-    }
+    int length = 0;
+    int count = 0;
+    while (list.Next(&text, &length))
+        ++count;
     return count;
 }
 
@@ -118,7 +113,8 @@ HRESULT ReadDropFiles(const void* block, SIZE_T blockSize,
     if (header->pFiles < sizeof(DROPFILES) || header->pFiles >= blockSize)
         return E_INVALIDARG;
     const bool wide = header->fWide != FALSE;
-    if (!selection.reserve(CountPaths(bytes, blockSize, header->pFiles, wide)))
+    if (!selection.reserve(wide ? CountPaths<WCHAR>(bytes, blockSize, header->pFiles)
+                                : CountPaths<char>(bytes, blockSize, header->pFiles)))
         return E_OUTOFMEMORY;
     return wide ? AppendPaths<WCHAR>(bytes, blockSize, header->pFiles, selection)
                 : AppendPaths<char>(bytes, blockSize, header->pFiles, selection);
