@@ -2,6 +2,8 @@
 // a line in the ANSI code page, each line ended by CR LF, nothing else.
 #include <new>
 
+#include "archiver/ansi_line.h"
+#include "archiver/short_forms.h"
 #include "archiver/temporary_names.h"
 #include "brxlib/memory.h"
 #include "brxlib/owners.h"
@@ -47,53 +49,63 @@ private:
     char m_buffer[32768];
 };
 
-// One line in CP_ACP without best-fit characters ("_" for what the code page
-// lacks). A form longer than 260 bytes, possible in a double-byte code page,
-// is written whole rather than cut.
-bool WriteLine(BufferedFile& out, const WCHAR* path)
+// One line: the path's short form in the ANSI code page, exactly, and CR LF.
+DWORD WriteLine(BufferedFile& out, UINT codePage, const WCHAR* path)
 {
     char line[MAX_PATH + 1];
-    int bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path, -1, line, sizeof(line), "_", nullptr);
-    if (bytes > 0) {
-        out.Write(line, static_cast<size_t>(bytes - 1));
-    } else {
-        bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path, -1, nullptr, 0, "_", nullptr);
-        brxlib::HeapBuffer<char> longLine(bytes > 0 ? static_cast<size_t>(bytes) : 0);
-        if (!longLine ||
-            WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path, -1, longLine.get(), bytes, "_", nullptr) != bytes)
-            return false;
-        out.Write(longLine.get(), static_cast<size_t>(bytes - 1));
-    }
+    char* longLine = nullptr;
+    int bytes = 0;
+    const DWORD status = ToAnsiLine(codePage, path, line, sizeof(line), &longLine, &bytes);
+    if (status != ERROR_SUCCESS)
+        return status;
+    out.Write(longLine ? longLine : line, static_cast<size_t>(bytes));
     out.Write("\r\n", 2);
-    return true;
+    brxlib::Free(longLine);
+    return ERROR_SUCCESS;
+}
+
+DWORD WriteLines(BufferedFile& out, const brxlib::simple_array<CShellExt::PATH_INFO>& selection, bool shorten)
+{
+    SelectionShortForms shortForms;
+    if (shorten && !shortForms.Prepare(selection.data, selection.count))
+        return ERROR_OUTOFMEMORY;
+    const UINT codePage = AnsiCalls.getAcp();
+    WCHAR line[MAX_PATH + 1];
+    for (int i = 0; i < selection.count; ++i) {
+        if (shorten)
+            shortForms.Get(i, line);
+        const DWORD status = WriteLine(out, codePage, shorten ? line : selection.data[i].path);
+        if (status != ERROR_SUCCESS)
+            return status;
+    }
+    return out.Flush() ? ERROR_SUCCESS : ERROR_WRITE_FAULT;
 }
 
 }  // namespace
 
-bool CShellExt::WriteListFile(WCHAR* name)
+bool CShellExt::WriteListFile(WCHAR* name, ListForm form)
 {
     if (!CreateTemporaryName(name))
         return false;
     brxlib::UniqueHandle file(CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     if (!file.valid()) {
+        const DWORD error = GetLastError();
         DeleteFileW(name);
+        SetLastError(error);
         return false;
     }
     brxlib::HeapBuffer<BufferedFile> out(1);
-    bool written = out.get() != nullptr;
-    if (written) {
+    DWORD status = ERROR_OUTOFMEMORY;
+    if (out) {
         new (out.get()) BufferedFile(file.get());
-        for (int i = 0; written && i < Selection.count; ++i) {
-            ShortenInPlace(Selection.data[i].path);
-            written = WriteLine(*out.get(), Selection.data[i].path);
-        }
-        written = written && out.get()->Flush();
+        status = WriteLines(*out.get(), Selection, form == ListForm::ShortenPaths);
     }
     file.reset();
-    // An incomplete list would make the archiver work on fewer files than chosen.
-    if (!written) {
+    // An incomplete list would make the archiver work on fewer files than
+    // chosen, and a line the code page cannot hold names another file.
+    if (status != ERROR_SUCCESS) {
         DeleteFileW(name);
-        SetLastError(ERROR_WRITE_FAULT);
+        SetLastError(status);
         return false;
     }
     Selection.clear();

@@ -2,12 +2,13 @@
 // the archiver, then compress what landed there into the new format.
 #include "archiver/archiver_location.h"
 #include "archiver/command_template.h"
+#include "archiver/short_forms.h"
 #include "archiver/temporary_names.h"
 #include "brxlib/memory.h"
 #include "convert/archiver_process.h"
 #include "convert/confirm_probe.h"
 #include "convert/delete_tree.h"
-#include "convert/output_path.h"
+#include "convert/output_name.h"
 #include "shellext/menu_tables.h"
 #include "shellext/shell_ext.h"
 
@@ -39,17 +40,17 @@ bool StartFromTemplate(const WCHAR* pattern, const TemplateField* fields, int fi
     return text.ok() && StartArchiver(commandLine.get(), started);
 }
 
-// The top-level entries of folder into selection. False when an entry's
-// path does not fit: a conversion without it would make an incomplete archive.
+// The top-level entries of folder into selection, each already in the form
+// the list file takes: its short form from this one enumeration (the
+// folder's short form and the entry's short name), or its full path where
+// that form does not fit. False when neither fits: a conversion without the
+// entry would make an incomplete archive.
 bool ListTopLevel(const WCHAR* folder, brxlib::simple_array<CShellExt::PATH_INFO>& selection)
 {
-    CShellExt::PATH_INFO pattern = {};
-    brxlib::TextBuilder patternText(pattern.path, MAX_PATH + 1);
-    patternText.Append(folder).Append(L"\\*.*");
-    if (!patternText.ok())
-        return false;
+    WCHAR shortFolder[MAX_PATH + 1] = {};
+    const bool hasShortFolder = LookUpShortForm(folder, shortFolder);
     WIN32_FIND_DATAW entry;
-    brxlib::UniqueFind search(FindFirstFileW(pattern.path, &entry));
+    brxlib::UniqueFind search(FindEntries(folder, &entry));
     if (!search.valid())
         return true;
     do {
@@ -57,9 +58,11 @@ bool ListTopLevel(const WCHAR* folder, brxlib::simple_array<CShellExt::PATH_INFO
         if (IsDotEntry(name))
             continue;
         CShellExt::PATH_INFO item = {};
-        brxlib::TextBuilder itemText(item.path, MAX_PATH + 1);
-        itemText.Append(folder).Append(L'\\').Append(name);
-        if (!itemText.ok() || !selection.append(item))
+        const WCHAR* component = entry.cAlternateFileName[0] ? entry.cAlternateFileName : name;
+        if (!(hasShortFolder && JoinFolderEntry(shortFolder, component, item.path)) &&
+            !JoinFolderEntry(folder, name, item.path))
+            return false;
+        if (!selection.append(item))
             return false;
     } while (FindNextFileW(search.get(), &entry));
     return true;
@@ -93,7 +96,7 @@ void CShellExt::ConvertArchive(int code, const WCHAR* source, const WCHAR* targe
     // Every path is formed before anything runs, so a path that does not fit
     // ends the conversion before a folder or an archive exists.
     WCHAR output[MAX_PATH + 1] = {};
-    if (brxlib::TextLength(source) > MAX_PATH || !FormOutputPath(source, target, conversion->newExtension, output))
+    if (brxlib::TextLength(source) > MAX_PATH || !FormConversionOutput(source, target, conversion->newExtension, output))
         return;
     ArchiverLocation location;
     if (!LocateArchiver(location))
@@ -121,7 +124,8 @@ void CShellExt::ConvertArchive(int code, const WCHAR* source, const WCHAR* targe
 
     Selection.clear();
     WCHAR listFile[MAX_PATH + 1] = {};
-    if (notAnArchive || !ListTopLevel(tempFolder, Selection) || Selection.count == 0 || !WriteListFile(listFile)) {
+    if (notAnArchive || !ListTopLevel(tempFolder, Selection) || Selection.count == 0 ||
+        !WriteListFile(listFile, ListForm::AsStored)) {
         Selection.clear();
         DeleteDirectoryTree(tempFolder, true);
         return;

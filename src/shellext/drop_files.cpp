@@ -2,10 +2,15 @@
 
 #include <shlobj.h>
 
+#include "archiver/temporary_names.h"
+#include "brxlib/memory.h"
+
 namespace {
 
 // DragQueryFileW fills at most 260 units, terminator included.
-const int LongestPath = MAX_PATH - 1;
+const size_t LongestPath = MAX_PATH - 1;
+
+enum class ListStep { Path, End, Malformed };
 
 // The list of NUL-terminated strings that starts at the block's pFiles
 // offset; every read stays inside the block. Units are read by copy: pFiles
@@ -17,19 +22,22 @@ public:
     DropList(const unsigned char* block, SIZE_T size, DWORD offset)
         : m_next(block + offset), m_end(block + offset + (size - offset) / sizeof(Unit) * sizeof(Unit)) {}
 
-    // The next string (its first byte) and its length in units; false at the
-    // empty string that ends the list, or when the block ends before a terminator.
-    bool Next(const unsigned char** text, int* length)
+    // The next string (its first byte) and its length in units. End at the
+    // empty string that ends the list, or at the block's end between two
+    // strings; a string that the block ends inside is Malformed.
+    ListStep Next(const unsigned char** text, size_t* length)
     {
         const unsigned char* p = m_next;
         while (p < m_end && UnitAt(p))
             p += sizeof(Unit);
-        if (p == m_end || p == m_next)
-            return false;
+        if (p == m_next)
+            return ListStep::End;
+        if (p == m_end)
+            return ListStep::Malformed;
         *text = m_next;
-        *length = static_cast<int>((p - m_next) / sizeof(Unit));
+        *length = static_cast<size_t>(p - m_next) / sizeof(Unit);
         m_next = p + sizeof(Unit);
-        return true;
+        return ListStep::Path;
     }
 
 private:
@@ -49,34 +57,64 @@ int CountPaths(const unsigned char* block, SIZE_T size, DWORD offset)
 {
     DropList<Unit> list(block, size, offset);
     const unsigned char* text;
-    int length = 0;
+    size_t length = 0;
     int count = 0;
-    while (list.Next(&text, &length))
+    while (list.Next(&text, &length) == ListStep::Path)
         ++count;
     return count;
 }
 
+const HRESULT TooLong = HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+
+// A path too long for a record travels in its short form, which names the
+// same file, when the volume gives one that fits.
+HRESULT StoreLongPath(const WCHAR* path, size_t length, CShellExt::PATH_INFO* record)
+{
+    return StoreShortForm(path, length, record->path) ? S_OK : TooLong;
+}
+
 template <class Unit>
-bool ToRecord(const unsigned char* text, int length, CShellExt::PATH_INFO* record);
+HRESULT ToRecord(const unsigned char* text, size_t length, CShellExt::PATH_INFO* record);
 
 template <>
-bool ToRecord<WCHAR>(const unsigned char* text, int length, CShellExt::PATH_INFO* record)
+HRESULT ToRecord<WCHAR>(const unsigned char* text, size_t length, CShellExt::PATH_INFO* record)
 {
-    if (length > LongestPath)
-        return false;
-    CopyMemory(record->path, text, static_cast<size_t>(length) * sizeof(WCHAR));
-    return true;
+    if (length <= LongestPath) {
+        CopyMemory(record->path, text, length * sizeof(WCHAR));
+        return S_OK;
+    }
+    if (length > LongestExtendedPath)
+        return TooLong;
+    // Copied out of the block: its text may sit at an odd address.
+    brxlib::HeapBuffer<WCHAR> path(length + 1);
+    if (!path)
+        return E_OUTOFMEMORY;
+    CopyMemory(path.get(), text, length * sizeof(WCHAR));
+    return StoreLongPath(path.get(), length, record);
 }
 
 // ANSI lists are converted as DragQueryFileW converts them: CP_ACP.
 template <>
-bool ToRecord<char>(const unsigned char* text, int length, CShellExt::PATH_INFO* record)
+HRESULT ToRecord<char>(const unsigned char* text, size_t length, CShellExt::PATH_INFO* record)
 {
     const char* ansi = reinterpret_cast<const char*>(text);
-    const int units = MultiByteToWideChar(CP_ACP, 0, ansi, length, nullptr, 0);
-    if (units <= 0 || units > LongestPath)
-        return false;
-    return MultiByteToWideChar(CP_ACP, 0, ansi, length, record->path, LongestPath) == units;
+    // Every unit takes at least one byte: a longer text cannot fit either.
+    if (length > 2 * LongestExtendedPath)
+        return TooLong;
+    const int bytes = static_cast<int>(length);
+    const int units = MultiByteToWideChar(CP_ACP, 0, ansi, bytes, nullptr, 0);
+    if (units <= 0 || static_cast<size_t>(units) > LongestExtendedPath)
+        return TooLong;
+    if (static_cast<size_t>(units) <= LongestPath)
+        return MultiByteToWideChar(CP_ACP, 0, ansi, bytes, record->path, static_cast<int>(LongestPath)) == units
+                   ? S_OK
+                   : TooLong;
+    brxlib::HeapBuffer<WCHAR> path(static_cast<size_t>(units) + 1);
+    if (!path)
+        return E_OUTOFMEMORY;
+    if (MultiByteToWideChar(CP_ACP, 0, ansi, bytes, path.get(), units) != units)
+        return TooLong;
+    return StoreLongPath(path.get(), static_cast<size_t>(units), record);
 }
 
 template <class Unit>
@@ -85,20 +123,24 @@ HRESULT AppendPaths(const unsigned char* block, SIZE_T size, DWORD offset,
 {
     DropList<Unit> list(block, size, offset);
     const unsigned char* text;
-    int length = 0;
+    size_t length = 0;
     CShellExt::PATH_INFO record;
-    while (list.Next(&text, &length)) {
-        ZeroMemory(&record, sizeof(record));
-        if (!ToRecord<Unit>(text, length, &record)) {
-            selection.clear();
-            return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+    for (;;) {
+        const ListStep step = list.Next(&text, &length);
+        if (step == ListStep::End)
+            return S_OK;
+        HRESULT hr = E_INVALIDARG;
+        if (step == ListStep::Path) {
+            ZeroMemory(&record, sizeof(record));
+            hr = ToRecord<Unit>(text, length, &record);
+            if (SUCCEEDED(hr) && !selection.append(record))
+                hr = E_OUTOFMEMORY;
         }
-        if (!selection.append(record)) {
+        if (FAILED(hr)) {
             selection.clear();
-            return E_OUTOFMEMORY;
+            return hr;
         }
     }
-    return S_OK;
 }
 
 }  // namespace

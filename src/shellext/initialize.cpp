@@ -1,5 +1,7 @@
 // IShellExtInit::Initialize: the selection and the drop target.
+#include "archiver/temporary_names.h"
 #include "brxlib/owners.h"
+#include "brxlib/text_builder.h"
 #include "shellext/drop_files.h"
 #include "shellext/shell_ext.h"
 
@@ -22,9 +24,32 @@ STDMETHODIMP CShellExt::Initialize(PCIDLIST_ABSOLUTE pidlFolder, IDataObject* pd
 
     ZeroMemory(TargetFolder, sizeof(TargetFolder));
     // Empty for a plain context menu (no folder) and for folders outside the file system.
-    if (pidlFolder)
-        SHGetPathFromIDListW(pidlFolder, TargetFolder);
-    TargetFolder[MAX_PATH] = 0;
+    if (!pidlFolder || SHGetPathFromIDListW(pidlFolder, TargetFolder))
+        return S_OK;
+    ZeroMemory(TargetFolder, sizeof(TargetFolder));
+    const HRESULT target = ReadLongTargetFolder(pidlFolder);
+    if (FAILED(target))
+        Selection.clear();
+    return target;
+}
+
+// SHGetPathFromIDListW fails both for a folder outside the file system and
+// for one whose path does not fit MAX_PATH. The second still has a path: it
+// travels in its short form, or the menu is refused, since output put
+// anywhere else than the drop folder would surprise the user.
+HRESULT CShellExt::ReadLongTargetFolder(PCIDLIST_ABSOLUTE pidlFolder)
+{
+    WCHAR* path = nullptr;
+    if (FAILED(SHGetNameFromIDList(pidlFolder, SIGDN_FILESYSPATH, &path)) || !path)
+        return S_OK;
+    const size_t length = brxlib::TextLength(path);
+    // A path that fits would have come from SHGetPathFromIDListW: not a folder to drop into.
+    const bool stored = length <= MAX_PATH - 1 || StoreShortForm(path, length, TargetFolder);
+    CoTaskMemFree(path);
+    if (!stored) {
+        ZeroMemory(TargetFolder, sizeof(TargetFolder));
+        return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+    }
     return S_OK;
 }
 

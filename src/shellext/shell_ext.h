@@ -45,9 +45,14 @@ public:
     HRESULT LaunchConversion(int code);
     // The conversion worker, in the rundll32 process.
     void ConvertArchive(int code, const WCHAR* source, const WCHAR* target);
+    // How the selection's paths go into a list file: each in its short form,
+    // or as they stand (paths already in the form the archiver is to read).
+    enum class ListForm { ShortenPaths, AsStored };
     // Writes the selection into a new list file named into name[MAX_PATH + 1];
-    // empties the selection when the file was written.
-    bool WriteListFile(WCHAR* name);
+    // empties the selection when the file was written. On failure no file is
+    // left, the selection is as it was, and the last error says why
+    // (ERROR_NO_UNICODE_TRANSLATION for a path the ANSI code page cannot hold).
+    bool WriteListFile(WCHAR* name, ListForm form = ListForm::ShortenPaths);
 
     brxlib::simple_array<PATH_INFO> Selection;
     WCHAR TargetFolder[MAX_PATH + 1];
@@ -55,6 +60,7 @@ public:
 
 private:
     HRESULT ReadSelection(IDataObject* dataObject);
+    HRESULT ReadLongTargetFolder(PCIDLIST_ABSOLUTE pidlFolder);
 
     LONG m_refCount;
     IDataObject* m_dataObject;

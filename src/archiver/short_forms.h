@@ -1,0 +1,50 @@
+// The short (8.3) forms of a whole selection. GetShortPathNameW walks every
+// component of its path again, and for a big selection out of one folder
+// that is most of the time a user waits; one enumeration of the folder
+// gives every entry's short name at once. The result is, path for path,
+// exactly what GetShortPathNameW with room for MAX_PATH units gives (the
+// path itself where it gives nothing that fits).
+#pragma once
+#include <windows.h>
+
+#include "shellext/shell_ext.h"
+
+class SelectionShortForms {
+public:
+    SelectionShortForms() : m_items(nullptr), m_order(nullptr), m_groups(nullptr), m_count(0) {}
+    ~SelectionShortForms();
+    SelectionShortForms(const SelectionShortForms&) = delete;
+    SelectionShortForms& operator=(const SelectionShortForms&) = delete;
+
+    // Looks up the folders of paths[0..count); false when memory ran out.
+    // The paths must outlive this object.
+    bool Prepare(const CShellExt::PATH_INFO* paths, int count);
+    // The short form of paths[index] into line[MAX_PATH + 1].
+    void Get(int index, WCHAR* line) const;
+
+    struct Item;
+    struct Group;
+
+private:
+    Item* m_items;    // sorted by folder, then by name
+    int* m_order;     // selection index -> position in m_items
+    Group* m_groups;  // the folders enumerated
+    int m_count;
+};
+
+// folder + "\" + component into line[MAX_PATH + 1] (no second "\" after a
+// drive's root); false when the result would need MAX_PATH units or more.
+bool JoinFolderEntry(const WCHAR* folder, const WCHAR* component, WCHAR* line);
+
+// The folder part of a path as GetShortPathNameW takes it ("C:\" for an
+// entry of a drive's root) into folder[MAX_PATH + 1]; false for a path with
+// no folder part or no name after it.
+bool FolderOf(const WCHAR* path, WCHAR* folder, const WCHAR** name);
+
+// GetShortPathNameW of path into shortPath[MAX_PATH + 1]; false when it
+// gives nothing that fits.
+bool LookUpShortForm(const WCHAR* path, WCHAR* shortPath);
+
+// Opens an enumeration of folder's entries with their short names, in large
+// fetches; INVALID_HANDLE_VALUE when it cannot.
+HANDLE FindEntries(const WCHAR* folder, WIN32_FIND_DATAW* entry);
