@@ -150,6 +150,21 @@ TEST_F(ArchiverCommandTest, NoInstallPathFailsLeavesNoListAndCreatesTheKey)
     EXPECT_TRUE(standin.Records().empty());
 }
 
+// A chosen file whose name the ANSI code page cannot hold, on a volume that
+// gives it no short name (here: a file gone since it was chosen): no list,
+// no archiver, and the shell hears why.
+TEST_F(ArchiverCommandTest, PathTheCodePageCannotHoldRefusesTheCommand)
+{
+    const std::wstring lossy = folder / (GetACP() == 932 ? L"caf\u00e9.txt" : L"\u03a9mega.txt");
+    ComPtr<IShellExtInit> object = NewCoreObject();
+    SetSelection(AsShellExt(object.get()), {file, lossy});
+    EXPECT_EQ(AsShellExt(object.get())->RunArchiverCommand(2), HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION));
+    EXPECT_EQ(AsShellExt(object.get())->Selection.count, 2);
+    EXPECT_TRUE(NewEntries(before, MrvEntries()).empty());
+    Sleep(500);
+    EXPECT_TRUE(standin.Records().empty());
+}
+
 TEST_F(ArchiverCommandTest, InstallPathEndingInABackslashIsJoinedAsItIs)
 {
     SettingsScope::SetInstallPath(StandinScope::Folder() + L"\\");

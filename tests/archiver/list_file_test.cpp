@@ -2,7 +2,11 @@
 // page (this executable also runs under code page 932).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cwchar>
 #include <regex>
+
+#include "archiver/ansi_line.h"
 
 #include "support/core_objects.h"
 #include "support/environment.h"
@@ -74,15 +78,21 @@ TEST_F(ListFileTest, ShortFormsAreWrittenWhereTheVolumeGivesThem)
     EXPECT_EQ(bytes.find(' '), std::string::npos);
 }
 
-// A path that does not exist has no short form: it is written as it is,
-// with "_" for each character the code page lacks, never a best-fit look-alike.
-TEST_F(ListFileTest, CharactersTheCodePageLacksBecomeUnderscores)
+// A path that does not exist has no short form. A character the code page
+// lacks would become "_" and name another file, or none: the list is refused.
+TEST_F(ListFileTest, CharactersTheCodePageLacksAreRefusedNotReplaced)
 {
     const bool japanese = GetACP() == 932;
-    const std::wstring path = japanese ? L"C:\\missing\\caf\u00e9 \u0101.txt" : L"C:\\missing\\\u4e2d \u0101.txt";
-    SetSelection(ext, {path});
-    ASSERT_TRUE(Write());
-    EXPECT_EQ(ReadBytes(name), japanese ? "C:\\missing\\caf_ _.txt\r\n" : "C:\\missing\\_ _.txt\r\n");
+    const std::wstring lossy = japanese ? L"C:\\missing\\caf\u00e9.txt" : L"C:\\missing\\\u03a9mega.txt";
+    const std::vector<std::wstring> before = ListFolder(TempPath(), L"MRV*");
+    SetSelection(ext, {L"C:\\a.txt", lossy});
+    SetLastError(0);
+    EXPECT_FALSE(Write());
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
+    EXPECT_EQ(ListFolder(TempPath(), L"MRV*"), before) << "a list file was left";
+    ASSERT_EQ(ext->Selection.count, 2);
+    EXPECT_EQ(std::wstring(ext->Selection.data[1].path), lossy);
+    name[0] = 0;
 }
 
 TEST_F(ListFileTest, JapaneseNamesInCodePage932)
@@ -158,6 +168,149 @@ TEST_F(ListFileTest, TemporaryFolderTooLongForAPathIsRefused)
     }
     EXPECT_EQ(ext->Selection.count, 1);
     EXPECT_TRUE(ListFolder(deep).empty());
+}
+
+// Windows with "Unicode UTF-8 for worldwide language support": GetACP is
+// 65001 and WideCharToMultiByte refuses best-fit flags and default
+// characters. Wine never runs so, so both calls are replaced here.
+UINT WINAPI Utf8Acp()
+{
+    return CP_UTF8;
+}
+
+int WINAPI Utf8WideCharToMultiByte(UINT, DWORD flags, LPCWCH text, int units, LPSTR bytes, int size,
+                                   LPCCH defaultChar, LPBOOL usedDefaultChar)
+{
+    if ((flags & ~static_cast<DWORD>(WC_ERR_INVALID_CHARS)) || defaultChar || usedDefaultChar) {
+        SetLastError(ERROR_INVALID_FLAGS);
+        return 0;
+    }
+    return WideCharToMultiByte(CP_UTF8, flags, text, units, bytes, size, nullptr, nullptr);
+}
+
+class Utf8CodePage : public ListFileTest {
+protected:
+    void SetUp() override
+    {
+        ListFileTest::SetUp();
+        saved = AnsiCalls;
+        AnsiCalls.getAcp = Utf8Acp;
+        AnsiCalls.wideCharToMultiByte = Utf8WideCharToMultiByte;
+    }
+    void TearDown() override
+    {
+        AnsiCalls = saved;
+        ListFileTest::TearDown();
+    }
+    AnsiCodePageCalls saved;
+};
+
+TEST_F(Utf8CodePage, EveryCharacterIsWrittenInUtf8)
+{
+    SetSelection(ext, {L"C:\\missing\\\u03a9mega \u4e2d.txt", L"C:\\missing\\\U0001F600.txt"});
+    ASSERT_TRUE(Write());
+    EXPECT_EQ(ReadBytes(name), "C:\\missing\\\xCE\xA9mega \xE4\xB8\xAD.txt\r\nC:\\missing\\\xF0\x9F\x98\x80.txt\r\n");
+}
+
+TEST_F(Utf8CodePage, UnpairedSurrogateIsRefused)
+{
+    SetSelection(ext, {L"C:\\missing\\\xD800x.txt"});
+    EXPECT_FALSE(Write());
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
+    EXPECT_EQ(ext->Selection.count, 1);
+    name[0] = 0;
+}
+
+// The list as GetShortPathNameW gives it path by path, which the module
+// finds with one enumeration per folder.
+std::string PerPathList(const std::vector<std::wstring>& paths)
+{
+    std::string bytes;
+    for (const std::wstring& path : paths) {
+        wchar_t shortPath[MAX_PATH + 1] = {};
+        const DWORD n = GetShortPathNameW(path.c_str(), shortPath, MAX_PATH);
+        const std::wstring line = n > 0 && n < MAX_PATH ? std::wstring(shortPath) : path;
+        char converted[1024] = {};
+        const int count = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, line.c_str(), -1, converted,
+                                              sizeof(converted), nullptr, nullptr);
+        EXPECT_GT(count, 0);
+        bytes += std::string(converted, static_cast<size_t>(count > 0 ? count - 1 : 0)) + "\r\n";
+    }
+    return bytes;
+}
+
+// Names with and without short names, ASCII and not, 8.3 already or not.
+std::wstring EntryName(int i)
+{
+    static const wchar_t* const Shapes[] = {L"a very long file name %d.txt", L"f%d.txt", L"Mixed Case %d.Tar.Gz",
+                                            L"\u5727\u7e2e %d.zip", L"no extension at all %d", L"d%d"};
+    wchar_t name[64];
+    swprintf(name, 64, Shapes[i % 6], i);
+    return name;
+}
+
+class ListFileShortForms : public ListFileTest {
+protected:
+    std::vector<std::wstring> MakeEntries(const std::wstring& in, int count, int first = 0)
+    {
+        std::vector<std::wstring> paths;
+        for (int i = first; i < first + count; ++i) {
+            paths.push_back(in + L"\\" + EntryName(i));
+            if (i % 6 == 5)
+                MakeFolder(paths.back());
+            else
+                WriteBytes(paths.back(), "x");
+        }
+        return paths;
+    }
+    void ExpectPerPathBytes(const std::vector<std::wstring>& paths)
+    {
+        const std::string expected = PerPathList(paths);
+        SetSelection(ext, paths);
+        ASSERT_TRUE(Write());
+        EXPECT_EQ(ReadBytes(name), expected);
+        DeleteFileW(name);
+        name[0] = 0;
+    }
+};
+
+TEST_F(ListFileShortForms, LargeSelectionOfOneFolderInAnyOrder)
+{
+    MakeFolder(folder / L"Long Folder Name With Spaces");
+    std::vector<std::wstring> paths = MakeEntries(folder / L"Long Folder Name With Spaces", 600);
+    std::reverse(paths.begin(), paths.end());
+    paths.push_back(paths[7]);  // chosen twice
+    ExpectPerPathBytes(paths);
+}
+
+TEST_F(ListFileShortForms, SelectionOverThreeFoldersInterleaved)
+{
+    std::vector<std::vector<std::wstring>> groups;
+    for (const wchar_t* sub : {L"first folder", L"B", L"third folder with a long name"}) {
+        MakeFolder(folder / sub);
+        groups.push_back(MakeEntries(folder / sub, 40));
+    }
+    std::vector<std::wstring> paths;
+    for (size_t i = 0; i < 40; ++i)
+        for (const std::vector<std::wstring>& group : groups)
+            paths.push_back(group[i]);
+    paths.push_back(folder.path());
+    ExpectPerPathBytes(paths);
+}
+
+// Another case than on disk, an entry deleted since it was chosen, and a
+// few picked out of a folder far bigger than the enumeration's budget.
+TEST_F(ListFileShortForms, UnusualEntriesGoThePerPathWay)
+{
+    std::vector<std::wstring> paths = MakeEntries(folder.path(), 24);
+    for (size_t i = 0; i < paths.size(); i += 3)
+        CharUpperW(&paths[i][folder.path().size() + 1]);
+    DeleteFileW(paths[1].c_str());
+    ExpectPerPathBytes(paths);
+
+    MakeFolder(folder / L"big");
+    const std::vector<std::wstring> big = MakeEntries(folder / L"big", 1500, 100);
+    ExpectPerPathBytes({big[1400], big[3], big[1499], big[700]});
 }
 
 }  // namespace

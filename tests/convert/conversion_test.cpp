@@ -182,6 +182,40 @@ TEST_F(ConversionTest, DriveRootAsTheDropTarget)
     RunProcess(L"cmd /c start /wait /unix /bin/rm -f \"" + link + L"\"");
 }
 
+// A source deeper than MAX_PATH travels in its short form; the new archive
+// beside it still carries the file's own long name.
+TEST_F(ConversionTest, LongPathSourceTravelsShortAndKeepsItsLongName)
+{
+    std::wstring deep = folder.path();
+    while (deep.size() < 360) {
+        deep += L"\\a folder with a long name";
+        ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + deep).c_str(), nullptr));
+    }
+    const std::wstring stem = deep + L"\\Quarterly figures of the northern region";
+    WriteBytes(L"\\\\?\\" + stem + L".tar", SampleTar());
+    ComPtr<IShellExtInit> init = Dll().CreateInit();
+    ComPtr<IDataObject> data = HandMadeDataObject(BuildDropHandle({stem + L".tar"}, true));
+    ASSERT_EQ(init->Initialize(nullptr, data.get(), nullptr), S_OK);
+    ComPtr<IContextMenu> menu;
+    init->QueryInterface(IID_IContextMenu, menu.put_void());
+    HMENU host = CreatePopupMenu();
+    ASSERT_EQ(menu->QueryContextMenu(host, 0, 1, 0x7FFF, CMF_NORMAL), MAKE_HRESULT(0, 0, 7));
+    DestroyMenu(host);
+    ASSERT_EQ(InvokeOffset(menu.get(), 1), S_OK);
+
+    const std::vector<standin_log::Record> records = standin.WaitFor(2, 120000);
+    ASSERT_EQ(records.size(), 2u);
+    wchar_t shortForm[1024] = {};
+    ASSERT_GT(GetShortPathNameW((L"\\\\?\\" + stem + L".tar").c_str(), shortForm, 1024), 0u);
+    const std::wstring source = std::wstring(shortForm).substr(4);
+    EXPECT_NE(records[0].cmdline.find("\"" + Utf8(source) + "\""), std::string::npos) << records[0].cmdline;
+    const std::wstring output = source.substr(0, source.rfind(L'\\')) + L"\\Quarterly figures of the northern region.zip";
+    EXPECT_NE(records[1].cmdline.find("/n:\"" + Utf8(output) + "\""), std::string::npos) << records[1].cmdline;
+    EXPECT_TRUE(Exists(L"\\\\?\\" + stem + L".zip"));
+    EXPECT_TRUE(TemporaryFoldersGone());
+    RunProcess(L"cmd /c start /wait /unix /bin/rm -rf \"" + Wide(UnixPath(folder / L"a folder with a long name")) + L"\"");
+}
+
 TEST_F(ConversionTest, ArchiveThatExtractsNothingIsNotCompressed)
 {
     const std::wstring empty = folder / L"empty.tar";

@@ -3,6 +3,7 @@
 
 #include "convert/delete_tree.h"
 #include "support/environment.h"
+#include "support/invoke.h"
 
 namespace {
 
@@ -68,7 +69,10 @@ TEST(DeleteDirectoryTree, LinkToAFolderOutsideIsNeverEntered)
         GTEST_SKIP() << "not running under Wine";
     const std::wstring command = L"cmd /c start /wait /unix /bin/ln -s \"" + Wide(target) + L"\" \"" + Wide(link) + L"\"";
     ASSERT_EQ(RunProcess(command), 0);
-    const DWORD attributes = GetFileAttributesW((folder / L"tree\\link").c_str());
+    // "start /wait /unix" can return before the link is there.
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    WaitUntil([&] { return (attributes = GetFileAttributesW((folder / L"tree\\link").c_str())) != INVALID_FILE_ATTRIBUTES; },
+              10000);
     ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
     ASSERT_TRUE(attributes & FILE_ATTRIBUTE_REPARSE_POINT) << std::hex << attributes;
 

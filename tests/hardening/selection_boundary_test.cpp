@@ -119,7 +119,8 @@ TEST_F(SelectionBoundary, RandomSelectionsAreWholeOrRefused)
 }
 
 // The list parsed the way the rules say: NUL-terminated strings from
-// pFiles on, ended by an empty one or by the end of the block; ANSI text
+// pFiles on, ended by an empty one or by the end of the block between two
+// strings (a string without its terminator is malformed); ANSI text
 // converted with CP_ACP; a path of 260 units or more refuses the lot.
 HRESULT Model(const std::vector<unsigned char>& block, std::vector<std::wstring>& paths)
 {
@@ -141,8 +142,13 @@ HRESULT Model(const std::vector<unsigned char>& block, std::vector<std::wstring>
         size_t end = i;
         while (end < units && at(end))
             ++end;
-        if (end == units || end == i)
+        if (end == i)
             break;
+        if (end == units) {
+            // A path that the block ends inside is a malformed block, not one path fewer.
+            paths.clear();
+            return E_INVALIDARG;
+        }
         std::wstring path;
         if (unit == 2) {
             for (size_t k = i; k < end; ++k)

@@ -144,14 +144,49 @@ protected:
     ComPtr<IShellExtInit> object = NewCoreObject();
 };
 
-// The top-level entry's path under the conversion folder is longer than
-// 260 characters: the conversion stops after the extraction (no second run,
-// no archive) and the folder goes, with what the archiver put there.
-TEST_F(ConvertWithDeepTemporaryFolder, EntryThatDoesNotFitStopsTheConversionAndTheFolderGoes)
+// A folder of the given length whose every name is already a short name,
+// so that its short form is no shorter.
+std::wstring MakeShortNamedFolderOfLength(const std::wstring& base, size_t length)
+{
+    std::wstring path = base;
+    while (path.size() < length) {
+        const size_t name = length - path.size() - 1 < 8 ? length - path.size() - 1 : 8;
+        path += L"\\" + std::wstring(name ? name : 1, L'd');
+        if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+            return std::wstring();
+    }
+    return path.size() == length ? path : std::wstring();
+}
+
+// The top-level entry's full path under the conversion folder is longer
+// than 260 characters, its short form is not: the entry is listed in that
+// form and the conversion runs through.
+TEST_F(ConvertWithDeepTemporaryFolder, EntryThatFitsOnlyInItsShortFormIsConverted)
 {
     const std::wstring source = work / L"in.tar";
     WriteBytes(source, standin_test::TarMember(std::string(40, 'n') + ".txt", '0', "data") + standin_test::TarEnd());
     const std::wstring tmp = hardening::MakeFolderOfLength(base.path(), 230);
+    ASSERT_FALSE(tmp.empty());
+    {
+        ScopedVariable variable(L"TMP", tmp);
+        Convert(20, source);
+    }
+    const std::vector<standin_log::Record> records = Records();
+    ASSERT_EQ(records.size(), 2u) << "the extraction and the compression";
+    EXPECT_EQ(records[1].listbytes.find(std::string(40, 'n')), std::string::npos) << records[1].listbytes;
+    EXPECT_LT(records[1].listbytes.size(), 262u);
+    EXPECT_TRUE(Exists(work / L"in.zip"));
+    EXPECT_EQ(ListFolder(tmp), std::vector<std::wstring>{}) << "the conversion folder stayed";
+}
+
+// Neither the entry's full path nor its short form fits: the conversion
+// stops after the extraction (no second run, no archive) and the folder
+// goes, with what the archiver put there.
+TEST_F(ConvertWithDeepTemporaryFolder, EntryThatDoesNotFitInAnyFormStopsTheConversionAndTheFolderGoes)
+{
+    const std::wstring source = work / L"in.tar";
+    WriteBytes(source, standin_test::TarMember(std::string(40, 'n') + ".txt", '0', "data") + standin_test::TarEnd());
+    const std::wstring tmp = MakeShortNamedFolderOfLength(base.path(), 244);
     ASSERT_FALSE(tmp.empty());
     {
         ScopedVariable variable(L"TMP", tmp);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "support/core_objects.h"
 #include "support/data_objects.h"
 #include "support/environment.h"
@@ -133,6 +135,71 @@ TEST_F(InitializeTest, PathOf259CharactersFitsAndLongerIsRefusedNotCut)
             << length;
         EXPECT_EQ(AsShellExt(object.get())->Selection.count, 0) << length;
     }
+}
+
+// A folder below base made of names until the path is at least length long.
+std::wstring MakeDeepFolder(const std::wstring& base, const std::wstring& name, size_t length)
+{
+    std::wstring path = base;
+    while (path.size() < length) {
+        path += L"\\" + name;
+        if (!CreateDirectoryW((L"\\\\?\\" + path).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+            return std::wstring();
+    }
+    return path;
+}
+
+// An existing file deeper than MAX_PATH travels in its short form, which
+// names the same file; one whose short form is still too long is refused.
+TEST_F(InitializeTest, LongPathOfAnExistingFileIsKeptInItsShortForm)
+{
+    const std::wstring deep = MakeDeepFolder(folder.path(), L"a folder with a long name", 360);
+    ASSERT_FALSE(deep.empty());
+    const std::wstring file = deep + L"\\Quarterly figures of the northern region.tar";
+    WriteBytes(L"\\\\?\\" + file, "x");
+    ASSERT_GE(file.size(), 400u);
+    for (bool wide : {true, false}) {
+        ComPtr<IDataObject> data = HandMadeDataObject(BuildDropHandle({files[0], file}, wide));
+        ASSERT_EQ(object->Initialize(nullptr, data.get(), nullptr), S_OK) << wide;
+        const std::vector<std::wstring> selection = SelectionOf(object.get());
+        ASSERT_EQ(selection.size(), 2u);
+        EXPECT_EQ(selection[0], files[0]);
+        EXPECT_LT(selection[1].size(), 260u);
+        wchar_t longForm[1024] = {};
+        ASSERT_GT(GetLongPathNameW(selection[1].c_str(), longForm, 1024), 0u) << Utf8(selection[1]);
+        EXPECT_EQ(std::wstring(longForm), file);
+    }
+
+    // Thirty folders of eight characters: the short form is as long as the path.
+    const std::wstring deepShort = MakeDeepFolder(folder.path(), L"dddddddd", 280);
+    ASSERT_FALSE(deepShort.empty());
+    WriteBytes(L"\\\\?\\" + deepShort + L"\\f.txt", "x");
+    ComPtr<IDataObject> data = HandMadeDataObject(BuildDropHandle({files[0], deepShort + L"\\f.txt"}, true));
+    EXPECT_EQ(object->Initialize(nullptr, data.get(), nullptr), HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
+    EXPECT_EQ(AsShellExt(object.get())->Selection.count, 0);
+    RunProcess(L"cmd /c start /wait /unix /bin/rm -rf \"" + Wide(UnixPath(folder / L"a folder with a long name")) +
+               L"\" \"" + Wide(UnixPath(folder / L"dddddddd")) + L"\"");
+}
+
+// A last path that the block ends inside is a malformed block, never a
+// selection of one path fewer.
+TEST_F(InitializeTest, LastPathWithoutItsTerminatorIsAMalformedBlock)
+{
+    const std::wstring text = files[0] + L'\0' + files[1];
+    const SIZE_T size = sizeof(DROPFILES) + text.size() * sizeof(wchar_t);
+    HGLOBAL drop = GlobalAlloc(GMEM_MOVEABLE, size);
+    ASSERT_NE(drop, nullptr);
+    ASSERT_EQ(GlobalSize(drop), size) << "the block is larger than asked";
+    unsigned char* bytes = static_cast<unsigned char*>(GlobalLock(drop));
+    DROPFILES header = {};
+    header.pFiles = sizeof(DROPFILES);
+    header.fWide = TRUE;
+    memcpy(bytes, &header, sizeof(header));
+    memcpy(bytes + sizeof(header), text.data(), text.size() * sizeof(wchar_t));
+    GlobalUnlock(drop);
+    ComPtr<IDataObject> data = HandMadeDataObject(drop);
+    EXPECT_EQ(object->Initialize(nullptr, data.get(), nullptr), E_INVALIDARG);
+    EXPECT_EQ(AsShellExt(object.get())->Selection.count, 0);
 }
 
 // The one-pass reader against DragQueryFileW itself, path by path, on the
