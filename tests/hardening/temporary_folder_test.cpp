@@ -148,10 +148,13 @@ protected:
 // so that its short form is no shorter.
 std::wstring MakeShortNamedFolderOfLength(const std::wstring& base, size_t length)
 {
-    std::wstring path = base;
-    while (path.size() < length) {
-        const size_t name = length - path.size() - 1 < 8 ? length - path.size() - 1 : 8;
-        path += L"\\" + std::wstring(name ? name : 1, L'd');
+    std::wstring path = ShortPath(base);
+    while (path.size() + 1 < length) {
+        size_t name = length - path.size() - 1 < 8 ? length - path.size() - 1 : 8;
+        // Never leave one unit over: "\" alone is no name.
+        if (length - path.size() - 1 - name == 1)
+            --name;
+        path += L"\\" + std::wstring(name, L'd');
         if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
             return std::wstring();
     }
