@@ -77,4 +77,5 @@ endforeach()
 # The scripts' own tests: plain bash on the host, no Wine; once, in the shipped build.
 if(NOT MORVANE_HARDENED)
   add_test(NAME setup_script COMMAND bash ${CMAKE_SOURCE_DIR}/tests/scripts/setup_test.sh)
+  add_test(NAME signing COMMAND bash ${CMAKE_SOURCE_DIR}/tests/scripts/signing_test.sh ${CMAKE_BINARY_DIR})
 endif()
