@@ -21,12 +21,17 @@ if(MORVANE_HARDENED)
   set(MORVANE_DLL_ALLOCATOR ${CMAKE_SOURCE_DIR}/tests/support/test_allocator.cpp)
 endif()
 
+# The version resource, compiled apart so that the module's C++ flags never reach windres.
+configure_file(${CMAKE_SOURCE_DIR}/src/module/version.rc.in ${CMAKE_BINARY_DIR}/generated/version.rc @ONLY)
+add_library(morvane_version_resource OBJECT ${CMAKE_BINARY_DIR}/generated/version.rc)
+
 add_library(MorvaneX64 SHARED
   ${MORVANE_CORE_SOURCES}
   ${MORVANE_DLL_ALLOCATOR}
   ${CMAKE_SOURCE_DIR}/src/module/dll_main.cpp
   ${CMAKE_SOURCE_DIR}/src/module/runtime_support.cpp
-  ${CMAKE_SOURCE_DIR}/src/module/MorvaneX64.def)
+  ${CMAKE_SOURCE_DIR}/src/module/MorvaneX64.def
+  $<TARGET_OBJECTS:morvane_version_resource>)
 set_target_properties(MorvaneX64 PROPERTIES PREFIX "" OUTPUT_NAME MorvaneX64
   LINKER_LANGUAGE C
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR} LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})

@@ -73,3 +73,9 @@ foreach(dir ${MORVANE_TEST_DIRS})
     add_dependencies(test_${area} standin-archiver)
   endif()
 endforeach()
+
+# The scripts' own tests: plain bash on the host, no Wine; once, in the shipped build.
+if(NOT MORVANE_HARDENED)
+  add_test(NAME setup_script COMMAND bash ${CMAKE_SOURCE_DIR}/tests/scripts/setup_test.sh)
+  add_test(NAME signing COMMAND bash ${CMAKE_SOURCE_DIR}/tests/scripts/signing_test.sh ${CMAKE_BINARY_DIR})
+endif()
