@@ -7,6 +7,7 @@
 #include "support/core_objects.h"
 #include "support/data_objects.h"
 #include "support/environment.h"
+#include "support/invoke.h"
 #include "support/morvane_dll.h"
 #include "support/test_allocator.h"
 #include "tools/tar_craft.h"
@@ -158,6 +159,9 @@ TEST_F(ResourceBalance, TenThousandMenusAndAThousandCommandsLeaveNothingHeld)
     Commands(CommandCount, data.get());
     const DWORD commandsMs = GetTickCount() - commandsStart;
     data.reset();
+    // The shell may hold a handle for a moment while it starts the last
+    // archivers (seen under Wine, one handle now and then); a leak stays.
+    WaitUntil([&] { return hardening::CountOpenHandles() <= before.handles; }, 10000);
     const Holdings after = Now();
 
     printf("menu cycles: %ld in %lu ms; commands: %ld in %lu ms\n", MenuCycles, static_cast<unsigned long>(menusMs),

@@ -181,6 +181,30 @@ TEST_F(InitializeTest, LongPathOfAnExistingFileIsKeptInItsShortForm)
                L"\" \"" + Wide(UnixPath(folder / L"dddddddd")) + L"\"");
 }
 
+// A drop folder deeper than MAX_PATH is the drop folder in its short form.
+// Wine's shell parses no path of 260 characters or more into an ID list
+// (SHParseDisplayName, ILCreateFromPathW): where it gives none, the test
+// says so and stops.
+TEST_F(InitializeTest, LongDropFolderIsKeptInItsShortForm)
+{
+    const std::wstring deep = MakeDeepFolder(folder.path(), L"a folder with a long name", 300);
+    ASSERT_FALSE(deep.empty());
+    PIDLIST_ABSOLUTE pidl = nullptr;
+    if (FAILED(SHParseDisplayName(deep.c_str(), nullptr, &pidl, 0, nullptr)))
+        pidl = ILCreateFromPathW(deep.c_str());
+    if (!pidl) {
+        RunProcess(L"cmd /c start /wait /unix /bin/rm -rf \"" + Wide(UnixPath(folder / L"a folder with a long name")) + L"\"");
+        GTEST_SKIP() << "Wine's shell gives no ID list for a path of " << deep.size() << " characters";
+    }
+    ComPtr<IDataObject> data = ShellDataObject({files[0]});
+    EXPECT_EQ(object->Initialize(pidl, data.get(), nullptr), S_OK);
+    CoTaskMemFree(pidl);
+    wchar_t longForm[1024] = {};
+    GetLongPathNameW(AsShellExt(object.get())->TargetFolder, longForm, 1024);
+    EXPECT_EQ(std::wstring(longForm), deep);
+    RunProcess(L"cmd /c start /wait /unix /bin/rm -rf \"" + Wide(UnixPath(folder / L"a folder with a long name")) + L"\"");
+}
+
 // A last path that the block ends inside is a malformed block, never a
 // selection of one path fewer.
 TEST_F(InitializeTest, LastPathWithoutItsTerminatorIsAMalformedBlock)
