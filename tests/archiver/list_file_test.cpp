@@ -288,29 +288,32 @@ TEST_F(ListFileShortForms, SelectionOverThreeFoldersInterleaved)
     std::vector<std::vector<std::wstring>> groups;
     for (const wchar_t* sub : {L"first folder", L"B", L"third folder with a long name"}) {
         MakeFolder(folder / sub);
-        groups.push_back(MakeEntries(folder / sub, 40));
+        groups.push_back(MakeEntries(folder / sub, 130));
     }
     std::vector<std::wstring> paths;
-    for (size_t i = 0; i < 40; ++i)
+    for (size_t i = 0; i < 130; ++i)
         for (const std::vector<std::wstring>& group : groups)
             paths.push_back(group[i]);
     paths.push_back(folder.path());
     ExpectPerPathBytes(paths);
 }
 
-// Another case than on disk, an entry deleted since it was chosen, and a
-// few picked out of a folder far bigger than the enumeration's budget.
+// Another case than on disk, an entry deleted since it was chosen, and
+// entries picked out of a folder bigger than the enumeration's budget.
 TEST_F(ListFileShortForms, UnusualEntriesGoThePerPathWay)
 {
-    std::vector<std::wstring> paths = MakeEntries(folder.path(), 24);
+    std::vector<std::wstring> paths = MakeEntries(folder.path(), 140);
     for (size_t i = 0; i < paths.size(); i += 3)
         CharUpperW(&paths[i][folder.path().size() + 1]);
     DeleteFileW(paths[1].c_str());
     ExpectPerPathBytes(paths);
 
     MakeFolder(folder / L"big");
-    const std::vector<std::wstring> big = MakeEntries(folder / L"big", 1500, 100);
-    ExpectPerPathBytes({big[1400], big[3], big[1499], big[700]});
+    const std::vector<std::wstring> big = MakeEntries(folder / L"big", 1500, 200);
+    std::vector<std::wstring> spread;
+    for (size_t i = big.size() - 1; spread.size() < 130; i -= 11)
+        spread.push_back(big[i]);
+    ExpectPerPathBytes(spread);
 }
 
 }  // namespace
