@@ -8,11 +8,15 @@
 
 namespace {
 
-// A folder is enumerated for two selected entries or more; the enumeration
-// stops once it has read this many entries per selected one (plus a few),
-// so that a handful picked out of a huge folder costs what it cost before.
-const int SmallestGroup = 2;
-const int EntriesReadPerSelected = 16;
+// A folder is enumerated for many selected entries only: opening an
+// enumeration can cost as much as reading the whole folder (Wine reads it
+// all at once, ~80 single look-ups' worth in a folder of 50,000), so a few
+// picked out of a huge folder are looked up one by one as before. The
+// enumeration stops once it has read this many entries per selected one
+// (plus a few): on Windows a single look-up costs about as much as reading
+// a few dozen entries.
+const int SmallestGroup = 128;
+const int EntriesReadPerSelected = 8;
 const int EntriesReadAtLeast = 256;
 
 int CompareUnits(const WCHAR* a, size_t aLength, const WCHAR* b, size_t bLength)
