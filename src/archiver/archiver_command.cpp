@@ -50,6 +50,10 @@ HRESULT CShellExt::RunArchiverCommand(int code)
     ArchiverLocation location;
     if (!LocateArchiver(location))
         return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+    // Without an install folder "\Morvane.exe" would be whatever lies at the
+    // root of the current drive: never start that.
+    if (!location.InstallPath[0])
+        return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
     ShortenInPlace(TargetFolder);
 
     const CompressFormat* format = FindCompressFormat(code);

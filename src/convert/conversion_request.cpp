@@ -28,6 +28,18 @@ bool GetModulePath(WCHAR* path)
     return true;
 }
 
+// name in the system folder into path[MAX_PATH + 1]; false when it does not fit.
+bool SystemProgramPath(const WCHAR* name, WCHAR* path)
+{
+    WCHAR folder[MAX_PATH + 1] = {};
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return false;
+    brxlib::TextBuilder text(path, MAX_PATH + 1);
+    text.Append(folder, length).Append(L'\\').Append(name);
+    return text.ok();
+}
+
 bool HasSpace(const WCHAR* text)
 {
     for (; *text; ++text)
@@ -56,8 +68,13 @@ HRESULT CShellExt::LaunchConversion(int code)
     if (!ComposeConversionRequest(modulePath, code, source, TargetFolder, parameters.get(), parameters.size()))
         return E_UNEXPECTED;
 
+    // By its full path: a bare name is looked for in the current folder first.
+    WCHAR rundll32[MAX_PATH + 1] = {};
+    if (!SystemProgramPath(L"rundll32.exe", rundll32))
+        return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+
     SetLastError(ERROR_SUCCESS);
-    const HINSTANCE started = ShellExecuteW(nullptr, L"open", L"rundll32", parameters.get(), L".", SW_HIDE);
+    const HINSTANCE started = ShellExecuteW(nullptr, L"open", rundll32, parameters.get(), L".", SW_HIDE);
     if (reinterpret_cast<INT_PTR>(started) <= 32) {
         const DWORD error = GetLastError();
         return error ? HRESULT_FROM_WIN32(error) : HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
@@ -121,7 +138,7 @@ extern "C" void CALLBACK RunConvertArchiveW(HWND, HINSTANCE, LPWSTR lpszCmdLine,
     {
         // A transient object of the worker's own, not made by the class factory.
         CShellExt transient;
-        ++ModuleLockCount;
+        InterlockedIncrement(&ModuleLockCount);
         if (request->code >= FirstConversionCode && request->source)
             transient.ConvertArchive(request->code, request->source, request->target);
     }

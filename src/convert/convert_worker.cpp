@@ -99,7 +99,8 @@ void CShellExt::ConvertArchive(int code, const WCHAR* source, const WCHAR* targe
     if (brxlib::TextLength(source) > MAX_PATH || !FormConversionOutput(source, target, conversion->newExtension, output))
         return;
     ArchiverLocation location;
-    if (!LocateArchiver(location))
+    // No install folder: no program to trust (see RunArchiverCommand).
+    if (!LocateArchiver(location) || !location.InstallPath[0])
         return;
     WCHAR tempFolder[MAX_PATH + 1] = {};
     if (!MakeTemporaryFolder(tempFolder))

@@ -63,6 +63,9 @@ bool DeleteEntry(const WCHAR* path, const WIN32_FIND_DATAW& entry, bool force)
         // RemoveDirectoryW on a directory link or junction removes the link only.
         if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
             return RemoveDirectoryW(path) != FALSE;
+        // Windows refuses to remove a read-only folder, as it does a read-only file.
+        if (force && (attributes & FILE_ATTRIBUTE_READONLY))
+            SetFileAttributesW(path, attributes & ~FILE_ATTRIBUTE_READONLY);
         return DeleteDirectoryTree(path, force);
     }
     return DeleteFileEntry(path, force);

@@ -27,7 +27,7 @@ STDMETHODIMP_(ULONG) CShellExtClassFactory::Release()
 {
     const LONG count = --m_refCount;
     if (count == 0) {
-        --ModuleLockCount;
+        InterlockedDecrement(&ModuleLockCount);
         this->~CShellExtClassFactory();
         brxlib::Free(this);
     }
@@ -45,7 +45,7 @@ STDMETHODIMP CShellExtClassFactory::CreateInstance(IUnknown* outer, REFIID riid,
     if (!memory)
         return E_OUTOFMEMORY;
     CShellExt* object = new (memory) CShellExt();
-    ++ModuleLockCount;
+    InterlockedIncrement(&ModuleLockCount);
     // The object is born with count 0: a refused first QueryInterface must not leak it.
     object->AddRef();
     const HRESULT hr = object->QueryInterface(riid, ppv);

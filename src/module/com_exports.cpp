@@ -9,10 +9,7 @@ namespace {
 
 bool IsModuleClass(REFCLSID rclsid)
 {
-    // Compared byte for byte, as two 64-bit halves.
-    const unsigned long long* a = reinterpret_cast<const unsigned long long*>(&rclsid);
-    const unsigned long long* b = reinterpret_cast<const unsigned long long*>(&CLSID_MorvaneShellExt);
-    return a[0] == b[0] && a[1] == b[1];
+    return IsEqualCLSID(rclsid, CLSID_MorvaneShellExt) != FALSE;
 }
 
 }  // namespace
@@ -28,7 +25,7 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv)
     if (!memory)
         return E_OUTOFMEMORY;
     CShellExtClassFactory* factory = new (memory) CShellExtClassFactory();
-    ++ModuleLockCount;
+    InterlockedIncrement(&ModuleLockCount);
     // Hold a reference over QueryInterface so that a refused interface frees the factory.
     factory->AddRef();
     const HRESULT hr = factory->QueryInterface(riid, ppv);
@@ -38,5 +35,7 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv)
 
 STDAPI DllCanUnloadNow()
 {
-    return ModuleLockCount == 0 ? S_OK : S_FALSE;
+    // One read: other apartments may change the count meanwhile.
+    const LONG count = InterlockedCompareExchange(&ModuleLockCount, 0, 0);
+    return count == 0 ? S_OK : S_FALSE;
 }

@@ -42,7 +42,13 @@ public:
     HMENU InsertPopup(HMENU menu, UINT position, const WCHAR* label)
     {
         HMENU popup = CreatePopupMenu();
-        InsertMenuW(menu, position, MF_POPUP | MF_BYPOSITION, reinterpret_cast<UINT_PTR>(popup), label);
+        // A popup that is not in the menu has no owner to destroy it; its
+        // items then go nowhere, as they would have in the lost popup.
+        if (popup &&
+            !InsertMenuW(menu, position, MF_POPUP | MF_BYPOSITION, reinterpret_cast<UINT_PTR>(popup), label)) {
+            DestroyMenu(popup);
+            popup = nullptr;
+        }
         return popup;
     }
 

@@ -1,5 +1,8 @@
 // IContextMenu::InvokeCommand and GetCommandString: both read the menu item
 // list that the latest QueryContextMenu recorded.
+#include <windows.h>
+#include <shellapi.h>
+
 #include "shellext/menu_tables.h"
 #include "shellext/shell_ext.h"
 
@@ -7,11 +10,14 @@ STDMETHODIMP CShellExt::InvokeCommand(CMINVOKECOMMANDINFO* pici)
 {
     if (!pici)
         return E_INVALIDARG;
-    // Only offsets are handled; a verb string has bits above the low 16 set.
-    const ULONG_PTR verb = reinterpret_cast<ULONG_PTR>(pici->lpVerb);
-    if (HIWORD(verb) != 0)
+    // Only offsets are handled. A verb string can sit at any address, one
+    // above 4 GB with bits 16 to 31 clear too: every bit above the low 16 counts.
+    if (!IS_INTRESOURCE(pici->lpVerb))
         return E_INVALIDARG;
-    const int index = LOWORD(verb);
+    if (pici->cbSize >= sizeof(CMINVOKECOMMANDINFOEX) && (pici->fMask & CMIC_MASK_UNICODE) &&
+        !IS_INTRESOURCE(reinterpret_cast<CMINVOKECOMMANDINFOEX*>(pici)->lpVerbW))
+        return E_INVALIDARG;
+    const int index = LOWORD(reinterpret_cast<ULONG_PTR>(pici->lpVerb));
     if (index >= MenuItems.count)
         return E_INVALIDARG;
     const int code = MenuItems.data[index].code;

@@ -12,7 +12,7 @@ CShellExt::~CShellExt()
 {
     if (m_dataObject)
         m_dataObject->Release();
-    --ModuleLockCount;
+    InterlockedDecrement(&ModuleLockCount);
     MenuItems.clear();
     Selection.clear();
 }
@@ -41,6 +41,9 @@ STDMETHODIMP_(ULONG) CShellExt::Release()
 {
     const LONG count = --m_refCount;
     if (count == 0) {
+        // A call back into this object while its data object is released
+        // (an AddRef and Release) must not destroy it a second time.
+        m_refCount = 1;
         this->~CShellExt();
         brxlib::Free(this);
     }

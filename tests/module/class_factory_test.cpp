@@ -1,6 +1,9 @@
 // The COM frame through the built DLL: factory, object identity, lifetime.
 #include <gtest/gtest.h>
 
+#include <thread>
+#include <vector>
+
 #include "support/morvane_dll.h"
 
 namespace {
@@ -116,6 +119,50 @@ TEST(ShellExtObject, RefusedInterfacesLeaveNullAndNoObjectBehind)
     EXPECT_EQ(init->QueryInterface(IID_IContextMenu2, &out), E_NOINTERFACE);
     EXPECT_EQ(out, nullptr);
     EXPECT_EQ(RefCount(init.get()), 1u);
+}
+
+// Explorer runs each folder window in an apartment of its own thread, all in
+// one process: the module count must come out exact however those threads
+// interleave. Thread count and rounds are set so that a count changed without
+// interlocked operations went wrong in every run on two cores.
+TEST(ModuleLockCount, ExactAfterManyApartmentsCreateAndReleaseAtOnce)
+{
+    const int Threads = 4;
+    const int Rounds = 40000;
+    ComPtr<IContextMenu> held = Dll().CreateMenu();
+    ASSERT_TRUE(held);
+
+    std::vector<int> failures(Threads, 0);
+    std::vector<std::thread> workers;
+    for (int t = 0; t < Threads; ++t) {
+        workers.emplace_back([t, &failures] {
+            if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+                ++failures[t];
+                return;
+            }
+            for (int i = 0; i < Rounds; ++i) {
+                IClassFactory* factory = nullptr;
+                if (Dll().GetClassObject(TestClsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)) != S_OK) {
+                    ++failures[t];
+                    continue;
+                }
+                IContextMenu* menu = nullptr;
+                if (factory->CreateInstance(nullptr, IID_IContextMenu, reinterpret_cast<void**>(&menu)) == S_OK)
+                    menu->Release();
+                else
+                    ++failures[t];
+                factory->Release();
+            }
+            CoUninitialize();
+        });
+    }
+    for (std::thread& worker : workers)
+        worker.join();
+
+    EXPECT_EQ(failures, std::vector<int>(Threads, 0));
+    EXPECT_EQ(Dll().CanUnloadNow(), S_FALSE);
+    held.reset();
+    EXPECT_EQ(Dll().CanUnloadNow(), S_OK);
 }
 
 }  // namespace

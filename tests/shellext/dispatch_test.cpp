@@ -2,6 +2,8 @@
 // command, observed through the stand-in archiver.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <algorithm>
 
 #include "support/data_objects.h"
@@ -96,6 +98,20 @@ TEST_F(DispatchTest, VerbStringsAndOffsetsPastTheEndAreRefused)
     EXPECT_EQ(InvokeVerb(menu.get(), "open"), E_INVALIDARG);
     EXPECT_EQ(InvokeOffset(menu.get(), 25), E_INVALIDARG);
     EXPECT_EQ(InvokeOffset(menu.get(), 0xFFFF), E_INVALIDARG);
+    // A verb string above 4 GB whose bits 16 to 31 are clear looks like offset 0 to HIWORD.
+    char* high = static_cast<char*>(VirtualAlloc(reinterpret_cast<void*>(0x100000000ull), 4096,
+                                                 MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    if (high == reinterpret_cast<char*>(0x100000000ull)) {
+        memcpy(high, "compress", 9);
+        CMINVOKECOMMANDINFO info = {};
+        info.cbSize = sizeof(info);
+        info.lpVerb = high;
+        info.nShow = SW_SHOWNORMAL;
+        EXPECT_EQ(menu->InvokeCommand(&info), E_INVALIDARG);
+        VirtualFree(high, 0, MEM_RELEASE);
+    } else {
+        ADD_FAILURE() << "no page at 0x100000000 for the verb string";
+    }
     Sleep(300);
     EXPECT_TRUE(standin.Records().empty());
     EXPECT_EQ(InvokeOffset(menu.get(), 24), S_OK);  // the last item runs: a conversion
