@@ -9,6 +9,7 @@
 #include "convert/confirm_probe.h"
 #include "convert/delete_tree.h"
 #include "convert/output_name.h"
+#include "convert/output_path.h"
 #include "shellext/menu_tables.h"
 #include "shellext/shell_ext.h"
 
@@ -97,6 +98,9 @@ void CShellExt::ConvertArchive(int code, const WCHAR* source, const WCHAR* targe
     // ends the conversion before a folder or an archive exists.
     WCHAR output[MAX_PATH + 1] = {};
     if (brxlib::TextLength(source) > MAX_PATH || !FormConversionOutput(source, target, conversion->newExtension, output))
+        return;
+    // "b.zip" into ".zip": the second run would pack into the archive it came from.
+    if (NamesSameFile(output, source))
         return;
     ArchiverLocation location;
     // No install folder: no program to trust (see RunArchiverCommand).

@@ -1,5 +1,6 @@
 #include "convert/output_path.h"
 
+#include "brxlib/owners.h"
 #include "brxlib/text_builder.h"
 
 const WCHAR* FileNamePart(const WCHAR* path)
@@ -38,4 +39,26 @@ bool FormOutputPath(const WCHAR* source, const WCHAR* target, const WCHAR* newEx
         return false;
     }
     return true;
+}
+
+namespace {
+
+bool FileIdentity(const WCHAR* path, BY_HANDLE_FILE_INFORMATION* info)
+{
+    // No access asked: only the file's identity is read.
+    brxlib::UniqueHandle file(CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return file.valid() && GetFileInformationByHandle(file.get(), info);
+}
+
+}  // namespace
+
+bool NamesSameFile(const WCHAR* a, const WCHAR* b)
+{
+    BY_HANDLE_FILE_INFORMATION first;
+    BY_HANDLE_FILE_INFORMATION second;
+    if (!FileIdentity(a, &first) || !FileIdentity(b, &second))
+        return false;
+    return first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
 }

@@ -11,3 +11,7 @@ const WCHAR* FileNamePart(const WCHAR* path);
 // "." of the file name on is replaced by newExtension (appended when the
 // file name has no "."). False when the path does not fit: it is never cut.
 bool FormOutputPath(const WCHAR* source, const WCHAR* target, const WCHAR* newExtension, WCHAR* output);
+
+// True when both paths name one existing file, whatever form each path has
+// (short or long, any case): same volume, same file index.
+bool NamesSameFile(const WCHAR* a, const WCHAR* b);
