@@ -5,14 +5,22 @@
 
 #include "benchmarks.h"
 #include "report.h"
-#include "saved_settings.h"
-#include "scratch_folder.h"
+#include "testkit/scratch_folder.h"
+#include "testkit/settings_keys.h"
 #include "timing.h"
 
 namespace {
 
 const DWORD RunLimitMs = 60000;
 const double OverheadLimitMs = 100.0;
+
+// The temporary folder's MRV*.tmp files and folders: what the module names there.
+std::vector<std::wstring> ModuleTempNames()
+{
+    std::wstring folder = TempPath();
+    folder.pop_back();
+    return ListFolder(folder, L"MRV*.tmp");
+}
 
 std::wstring FolderOf(const std::wstring& path)
 {
@@ -50,7 +58,7 @@ bool WriteList(const std::wstring& listFile, const std::vector<std::wstring>& pa
             return false;
         bytes.append(line, static_cast<size_t>(n - 1)).append("\r\n");
     }
-    return WriteBytes(listFile, bytes);
+    return TryWriteBytes(listFile, bytes);
 }
 
 ULONGLONG LastWrite(const std::wstring& path)
@@ -111,9 +119,9 @@ public:
         const std::wstring content = m_folder / L"content";
         CreateDirectoryW(content.c_str(), nullptr);
         CreateDirectoryW((content + L"\\notes").c_str(), nullptr);
-        WriteBytes(content + L"\\alpha.txt", std::string(3000, 'a'));
-        WriteBytes(content + L"\\beta.txt", std::string(700, 'b'));
-        WriteBytes(content + L"\\notes\\gamma.txt", std::string(12000, 'c'));
+        TryWriteBytes(content + L"\\alpha.txt", std::string(3000, 'a'));
+        TryWriteBytes(content + L"\\beta.txt", std::string(700, 'b'));
+        TryWriteBytes(content + L"\\notes\\gamma.txt", std::string(12000, 'c'));
         const std::wstring list = m_folder / L"make.lst";
         WriteList(list, {content + L"\\alpha.txt", content + L"\\beta.txt", content + L"\\notes"});
         RunAndWait(L"\"" + m_exe + L"\" /c:tar /n:\"" + m_pristine + L"\" /l:\"" + list + L"\"");
@@ -157,7 +165,7 @@ double FloorConversion(const ConversionSetup& setup, int round)
 void MeasureConversion(const LoadedModule& module)
 {
     ConversionSetup setup;
-    SavedSettings::SetString(ArchiverSettingsPath, L"InstallPath", FolderOf(setup.exe()));
+    WriteStringSetting(ArchiverKey, L"InstallPath", FolderOf(setup.exe()));
     // Without the log the stand-in does only the archive work.
     SetEnvironmentVariableW(L"MORVANE_STANDIN_LOG", nullptr);
     if (!setup.MakeArchive()) {

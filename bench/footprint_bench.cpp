@@ -7,7 +7,7 @@
 
 #include "benchmarks.h"
 #include "report.h"
-#include "scratch_folder.h"
+#include "testkit/scratch_folder.h"
 
 namespace {
 

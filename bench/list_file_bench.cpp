@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "benchmarks.h"
-#include "core_object.h"
+#include "testkit/core_object.h"
 #include "report.h"
-#include "scratch_folder.h"
+#include "testkit/scratch_folder.h"
 #include "timing.h"
 
 namespace {

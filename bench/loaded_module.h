@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include "support/com_ptr.h"
+#include "testkit/com_ptr.h"
 
 class LoadedModule {
 public:

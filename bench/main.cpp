@@ -6,7 +6,7 @@
 
 #include "benchmarks.h"
 #include "report.h"
-#include "saved_settings.h"
+#include "testkit/saved_settings.h"
 
 int wmain()
 {

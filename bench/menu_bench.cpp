@@ -3,10 +3,10 @@
 
 #include "benchmarks.h"
 #include "report.h"
-#include "saved_settings.h"
-#include "scratch_folder.h"
 #include "shell_item.h"
 #include "shellext/menu_tables.h"
+#include "testkit/scratch_folder.h"
+#include "testkit/settings_keys.h"
 #include "timing.h"
 
 namespace {
@@ -19,10 +19,10 @@ const int FullMenuItems = 25;
 void EnableEveryMenu()
 {
     for (const wchar_t* name : SwitchNames)
-        SavedSettings::SetDword(ShellSettingsKey, name, 1);
+        WriteDwordSetting(ShellKey, name, 1);
     for (const CompressFormat& format : CompressFormatTable)
-        SavedSettings::SetDword(CompressMenuSettingsKey, format.valueName, 1);
-    SavedSettings::SetDword(ExtensionSettingsKey, L"AdditionalMenu", 1);
+        WriteDwordSetting(CompressMenuKey, format.valueName, 1);
+    WriteDwordSetting(ExtensionKey, L"AdditionalMenu", 1);
 }
 
 HKEY CreateKey(const wchar_t* path)
@@ -108,7 +108,7 @@ void MeasureRightClick(const LoadedModule& module)
     EnableEveryMenu();
     ScratchFolder folder(L"menu");
     const std::wstring selected = folder / L"Quarterly report.tar";
-    WriteBytes(selected, std::string(1024, '\0'));
+    TryWriteBytes(selected, std::string(1024, '\0'));
     ComPtr<IDataObject> data = ShellDataObject(selected);
     ComPtr<IShellExtInit> init = module.NewObject();
     ComPtr<IContextMenu> menu;

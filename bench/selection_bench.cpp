@@ -6,14 +6,27 @@
 #include <vector>
 
 #include "benchmarks.h"
-#include "core_object.h"
-#include "drop_handle.h"
 #include "report.h"
+#include "testkit/core_object.h"
+#include "testkit/drop_handle.h"
 #include "timing.h"
 
 namespace {
 
 const wchar_t SelectionFolder[] = L"C:\\users\\bench\\Documents\\Large selection";
+
+// count paths of one folder, numbered; the files need not exist.
+std::vector<std::wstring> NumberedPaths(const std::wstring& folder, int count)
+{
+    std::vector<std::wstring> paths;
+    paths.reserve(static_cast<size_t>(count));
+    wchar_t name[64];
+    for (int i = 1; i <= count; ++i) {
+        swprintf(name, 64, L"\\Document %06d of the selection.txt", i);
+        paths.push_back(folder + name);
+    }
+    return paths;
+}
 
 // One pass over the block: each path into a zeroed 261-unit record.
 int CopyIntoRecords(HGLOBAL drop, CShellExt::PATH_INFO* records)
@@ -83,7 +96,7 @@ SizeResult MeasureSize(const LoadedModule& module, int files)
 {
     const std::vector<std::wstring> paths = NumberedPaths(SelectionFolder, files);
     HGLOBAL drop = BuildDropHandle(paths);
-    ComPtr<IDataObject> data = DropDataObject(drop);
+    ComPtr<IDataObject> data = DropHandleDataObject(drop, DropHandout::Block);
     const bool matches = SelectionMatches(data.get(), paths);
     std::vector<CShellExt::PATH_INFO> records(static_cast<size_t>(files));
 

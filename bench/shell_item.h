@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "support/com_ptr.h"
+#include "testkit/com_ptr.h"
 
 // Through the file's parent folder (GetUIObjectOf); null on failure.
 ComPtr<IDataObject> ShellDataObject(const std::wstring& path);

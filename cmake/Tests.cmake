@@ -27,11 +27,20 @@ if(MORVANE_HARDENED)
 endif()
 target_link_libraries(morvane_core INTERFACE morvane_test_allocator)
 
+# What the tests and the benchmarks share, without GoogleTest: scratch
+# folders, a hand-made drop handle, the core object, the saved settings.
+file(GLOB MORVANE_TESTKIT_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/testkit/*.cpp)
+add_library(morvane_testkit STATIC ${MORVANE_TESTKIT_SOURCES})
+target_include_directories(morvane_testkit PUBLIC ${CMAKE_SOURCE_DIR}/tests)
+target_link_libraries(morvane_testkit PUBLIC morvane_core)
+target_compile_options(morvane_testkit PRIVATE -Wall -Wextra -Wno-missing-field-initializers
+  ${MORVANE_HARDENING_FLAGS})
+
 file(GLOB MORVANE_SUPPORT_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
 list(FILTER MORVANE_SUPPORT_SOURCES EXCLUDE REGEX "/test_allocator\\.cpp$")
 add_library(morvane_test_support STATIC ${MORVANE_SUPPORT_SOURCES})
 target_include_directories(morvane_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/tools)
-target_link_libraries(morvane_test_support PUBLIC morvane_core gtest)
+target_link_libraries(morvane_test_support PUBLIC morvane_testkit morvane_core gtest)
 target_compile_definitions(morvane_test_support PUBLIC
   MORVANE_DLL=L"${MORVANE_DLL_WINPATH}"
   STANDIN_EXE=L"${MORVANE_STANDIN_WINPATH}"
@@ -43,11 +52,12 @@ add_test(NAME wine_session_stop COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/wine-se
 set_tests_properties(wine_session_start PROPERTIES FIXTURES_SETUP wine)
 set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine)
 
-# One executable per folder under tests/ (a Wine process start is the costly part).
+# One executable per folder under tests/ (a Wine process start is the costly
+# part); support and testkit are libraries, not tests.
 file(GLOB MORVANE_TEST_DIRS LIST_DIRECTORIES true ${CMAKE_SOURCE_DIR}/tests/*)
 foreach(dir ${MORVANE_TEST_DIRS})
   get_filename_component(area ${dir} NAME)
-  if(NOT IS_DIRECTORY ${dir} OR area STREQUAL "support")
+  if(NOT IS_DIRECTORY ${dir} OR area STREQUAL "support" OR area STREQUAL "testkit")
     continue()
   endif()
   file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp)

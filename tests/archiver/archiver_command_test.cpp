@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <regex>
 
-#include "support/core_objects.h"
+#include "testkit/core_object.h"
 #include "support/data_objects.h"
 #include "support/environment.h"
 #include "support/selection.h"

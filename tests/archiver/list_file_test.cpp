@@ -8,7 +8,7 @@
 
 #include "archiver/ansi_line.h"
 
-#include "support/core_objects.h"
+#include "testkit/core_object.h"
 #include "support/environment.h"
 #include "support/selection.h"
 

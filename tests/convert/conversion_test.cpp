@@ -7,7 +7,7 @@
 #include <regex>
 
 #include "module/module.h"
-#include "support/core_objects.h"
+#include "testkit/core_object.h"
 #include "support/data_objects.h"
 #include "support/environment.h"
 #include "support/invoke.h"

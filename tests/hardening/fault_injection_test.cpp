@@ -8,7 +8,7 @@
 #include "hardening/hardening_support.h"
 #include "module/module.h"
 #include "standin-archiver/standin_log.h"
-#include "support/core_objects.h"
+#include "testkit/core_object.h"
 #include "support/data_objects.h"
 #include "support/environment.h"
 #include "support/menu_tree.h"

@@ -7,7 +7,7 @@
 #include "archiver/archiver_location.h"
 #include "convert/output_path.h"
 #include "hardening/hardening_support.h"
-#include "support/core_objects.h"
+#include "testkit/core_object.h"
 #include "support/environment.h"
 #include "support/selection.h"
 

@@ -8,7 +8,7 @@
 #include "convert/delete_tree.h"
 #include "hardening/hardening_support.h"
 #include "standin-archiver/standin_log.h"
-#include "support/core_objects.h"
+#include "testkit/core_object.h"
 #include "support/environment.h"
 #include "support/selection.h"
 #include "tools/tar_craft.h"

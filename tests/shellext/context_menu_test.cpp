@@ -2,7 +2,7 @@
 // switches in the real registry.
 #include <gtest/gtest.h>
 
-#include "support/core_objects.h"
+#include "testkit/core_object.h"
 #include "support/data_objects.h"
 #include "support/environment.h"
 #include "support/menu_tree.h"

@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "support/core_objects.h"
+#include "testkit/core_object.h"
 #include "support/data_objects.h"
 #include "support/environment.h"
 

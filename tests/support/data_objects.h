@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "support/com_ptr.h"
+#include "testkit/com_ptr.h"
+#include "testkit/drop_handle.h"
 
 // The data object that the items' parent folder gives (GetUIObjectOf), as
 // Explorer does for a selection. All paths must lie in one folder.
@@ -25,10 +26,7 @@ private:
     PIDLIST_ABSOLUTE m_pidl;
 };
 
-// A drop handle built by hand: a DROPFILES block with wide or ANSI paths,
-// for cases the shell cannot make (paths of 260 characters or more).
-HGLOBAL BuildDropHandle(const std::vector<std::wstring>& paths, bool wide);
-
-// A data object of the tests' own that offers the given drop handle as
-// CF_HDROP in global memory, or (with null) no CF_HDROP at all.
+// A data object of the tests' own that offers the given drop handle (see
+// BuildDropHandle) as CF_HDROP in global memory, a copy for each GetData, or
+// (with null) no CF_HDROP at all.
 ComPtr<IDataObject> HandMadeDataObject(HGLOBAL dropHandle);

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 #include <objbase.h>
 
-#include <algorithm>
-
 void EnsureOle()
 {
     static thread_local bool done = false;
@@ -14,55 +12,15 @@ void EnsureOle()
     }
 }
 
-std::wstring TempPath()
+TempFolder::TempFolder(const std::wstring& tag) : ScratchFolder(tag, L"mrvtest")
 {
-    wchar_t buffer[MAX_PATH + 1] = {};
-    GetTempPathW(MAX_PATH, buffer);
-    return buffer;
-}
-
-TempFolder::TempFolder(const std::wstring& tag)
-{
-    static unsigned counter = 0;
-    for (;;) {
-        m_path = TempPath() + L"mrvtest-" + tag + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                 std::to_wstring(++counter);
-        if (CreateDirectoryW(m_path.c_str(), nullptr))
-            break;
-        if (GetLastError() != ERROR_ALREADY_EXISTS) {
-            ADD_FAILURE() << "cannot make a temporary folder";
-            break;
-        }
-    }
-}
-
-TempFolder::~TempFolder()
-{
-    RemoveTree(m_path);
+    if (!made())
+        ADD_FAILURE() << "cannot make a temporary folder";
 }
 
 void WriteBytes(const std::wstring& path, const std::string& bytes)
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << Utf8(path);
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-}
-
-std::string ReadBytes(const std::wstring& path)
-{
-    std::string bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return bytes;
-    char chunk[65536];
-    DWORD got = 0;
-    while (ReadFile(file, chunk, sizeof(chunk), &got, nullptr) && got)
-        bytes.append(chunk, got);
-    CloseHandle(file);
-    return bytes;
+    ASSERT_TRUE(TryWriteBytes(path, bytes)) << Utf8(path);
 }
 
 bool Exists(const std::wstring& path)
@@ -73,39 +31,6 @@ bool Exists(const std::wstring& path)
 void MakeFolder(const std::wstring& path)
 {
     CreateDirectoryW(path.c_str(), nullptr);
-}
-
-void RemoveTree(const std::wstring& path)
-{
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return;
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(path.c_str());
-        return;
-    }
-    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-        for (const std::wstring& name : ListFolder(path))
-            RemoveTree(path + L"\\" + name);
-    RemoveDirectoryW(path.c_str());
-}
-
-std::vector<std::wstring> ListFolder(const std::wstring& folder, const std::wstring& pattern)
-{
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"\\" + pattern).c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name != L"." && name != L"..")
-            names.push_back(name);
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 std::wstring ShortPath(const std::wstring& path)
@@ -144,10 +69,6 @@ std::wstring Wide(const std::string& utf8)
     return out;
 }
 
-const wchar_t ShellKey[] = L"Software\\Quodle\\Morvane\\m_tbsShell";
-const wchar_t CompressMenuKey[] = L"Software\\Quodle\\Morvane\\m_chkCompressMenu";
-const wchar_t ExtensionKey[] = L"Software\\Brantix\\Morvane_x64_shell_extension";
-const wchar_t ArchiverKey[] = L"Software\\Quodle\\Morvane";
 
 namespace {
 
@@ -167,12 +88,7 @@ SettingsScope::~SettingsScope() { ClearSettings(); }
 void SettingsScope::SetValue(const std::wstring& key, const std::wstring& name, DWORD type, const void* data,
                              DWORD size)
 {
-    HKEY handle = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle,
-                              nullptr),
-              ERROR_SUCCESS);
-    RegSetValueExW(handle, name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
-    RegCloseKey(handle);
+    ASSERT_TRUE(WriteSetting(key, name, type, data, size)) << "cannot make " << Utf8(key);
 }
 
 void SettingsScope::SetDword(const std::wstring& key, const std::wstring& name, DWORD value)

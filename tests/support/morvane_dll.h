@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "support/com_ptr.h"
+#include "testkit/com_ptr.h"
 
 extern const CLSID TestClsid;  // the module's class
 

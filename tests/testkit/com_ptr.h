@@ -1,4 +1,4 @@
-// A minimal owner of one COM reference, for tests.
+// A minimal owner of one COM reference, for the tests and the benchmarks.
 #pragma once
 #include <windows.h>
 #include <unknwn.h>

@@ -1,16 +1,13 @@
-#include "saved_settings.h"
+#include "testkit/saved_settings.h"
 
-const wchar_t ShellSettingsKey[] = L"Software\\Quodle\\Morvane\\m_tbsShell";
-const wchar_t CompressMenuSettingsKey[] = L"Software\\Quodle\\Morvane\\m_chkCompressMenu";
-const wchar_t ExtensionSettingsKey[] = L"Software\\Brantix\\Morvane_x64_shell_extension";
-const wchar_t ArchiverSettingsPath[] = L"Software\\Quodle\\Morvane";
+#include "testkit/settings_keys.h"
 
 namespace {
 
 // The keys that writing the settings can create, children before parents.
 const wchar_t* const TouchedKeys[] = {
-    ShellSettingsKey, CompressMenuSettingsKey, ArchiverSettingsPath, L"Software\\Quodle",
-    ExtensionSettingsKey, L"Software\\Brantix",
+    ShellKey, CompressMenuKey, ArchiverKey, L"Software\\Quodle",
+    ExtensionKey, L"Software\\Brantix",
 };
 
 }  // namespace
@@ -70,26 +67,5 @@ void SavedSettings::Restore(const Key& key)
     for (const Value& value : key.values)
         RegSetValueExW(handle, value.name.c_str(), 0, value.type, value.data.data(),
                        static_cast<DWORD>(value.data.size()));
-    RegCloseKey(handle);
-}
-
-void SavedSettings::SetDword(const wchar_t* key, const wchar_t* name, DWORD value)
-{
-    HKEY handle = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr) !=
-        ERROR_SUCCESS)
-        return;
-    RegSetValueExW(handle, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
-    RegCloseKey(handle);
-}
-
-void SavedSettings::SetString(const wchar_t* key, const wchar_t* name, const std::wstring& text)
-{
-    HKEY handle = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr) !=
-        ERROR_SUCCESS)
-        return;
-    RegSetValueExW(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(handle);
 }

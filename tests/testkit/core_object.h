@@ -1,10 +1,11 @@
-// CShellExt objects made through the module's own class factory, linked
-// into the test, so that tests can look at the selection and the menu list.
+// CShellExt objects of the module's sources, linked into the tests and the
+// benchmarks, for what the DLL does not show: the selection, the menu list,
+// WriteListFile.
 #pragma once
 #include "shellext/shell_ext.h"
-#include "support/com_ptr.h"
+#include "testkit/com_ptr.h"
 
-// A new object held through IShellExtInit; null when creation failed.
+// Made through the module's class factory; null when creation failed.
 ComPtr<IShellExtInit> NewCoreObject();
 inline CShellExt* AsShellExt(IShellExtInit* init) { return static_cast<CShellExt*>(init); }
 inline IContextMenu* AsMenu(IShellExtInit* init) { return static_cast<IContextMenu*>(AsShellExt(init)); }

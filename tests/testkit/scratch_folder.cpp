@@ -1,4 +1,4 @@
-#include "scratch_folder.h"
+#include "testkit/scratch_folder.h"
 
 #include <algorithm>
 
@@ -9,12 +9,15 @@ std::wstring TempPath()
     return buffer;
 }
 
-ScratchFolder::ScratchFolder(const wchar_t* tag)
+ScratchFolder::ScratchFolder(const std::wstring& tag, const std::wstring& owner) : m_made(false)
 {
-    for (unsigned n = 1;; ++n) {
-        m_path = TempPath() + L"mrvbench-" + tag + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                 std::to_wstring(n);
-        if (CreateDirectoryW(m_path.c_str(), nullptr) || GetLastError() != ERROR_ALREADY_EXISTS)
+    // One counter for the process: a name taken by an earlier folder is not tried again.
+    static unsigned counter = 0;
+    for (;;) {
+        m_path = TempPath() + owner + L"-" + tag + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                 std::to_wstring(++counter);
+        m_made = CreateDirectoryW(m_path.c_str(), nullptr) != FALSE;
+        if (m_made || GetLastError() != ERROR_ALREADY_EXISTS)
             break;
     }
 }
@@ -24,7 +27,7 @@ ScratchFolder::~ScratchFolder()
     RemoveTree(m_path);
 }
 
-bool WriteBytes(const std::wstring& path, const std::string& bytes)
+bool TryWriteBytes(const std::wstring& path, const std::string& bytes)
 {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
@@ -81,11 +84,4 @@ std::vector<std::wstring> ListFolder(const std::wstring& folder, const std::wstr
     FindClose(find);
     std::sort(names.begin(), names.end());
     return names;
-}
-
-std::vector<std::wstring> ModuleTempNames()
-{
-    std::wstring folder = TempPath();
-    folder.pop_back();
-    return ListFolder(folder, L"MRV*.tmp");
 }

@@ -1,11 +1,12 @@
-#include "core_object.h"
+#include "testkit/core_object.h"
 
 #include <new>
 
 #include "brxlib/memory.h"
 #include "module/class_factory.h"
 
-// Not DllGetClassObject: in an executable that name binds to ole32's export.
+// Through the module's class factory; DllGetClassObject itself would bind
+// to ole32's export of the same name in an executable.
 ComPtr<IShellExtInit> NewCoreObject()
 {
     ComPtr<IShellExtInit> init;
