@@ -96,6 +96,7 @@ bool RegistryKey::DeleteTree(const WCHAR* path, LONG* failure)
 
     HKEY leaf = nullptr;
     bool childFailed = false;
+    bool deleteFailed = false;
     m_status = RegOpenKeyExW(parent, leafName, 0, ReadWrite, &leaf);
     if (m_status != ERROR_SUCCESS) {
         *failure = m_status;
@@ -104,7 +105,8 @@ bool RegistryKey::DeleteTree(const WCHAR* path, LONG* failure)
         childFailed = !DeleteChildren(leaf, failure);
         if (!childFailed) {
             m_status = RegDeleteKeyW(parent, leafName);
-            if (m_status != ERROR_SUCCESS)
+            deleteFailed = m_status != ERROR_SUCCESS;
+            if (deleteFailed)
                 *failure = m_status;
         }
         m_key = nullptr;
@@ -113,7 +115,8 @@ bool RegistryKey::DeleteTree(const WCHAR* path, LONG* failure)
     if (hasParentPath)
         m_status = RegCloseKey(parent);
     m_key = held;
-    if (childFailed)
+    // The closes succeed either way: they must not hide a key that stayed.
+    if (childFailed || deleteFailed)
         m_status = *failure;
     return m_status == ERROR_SUCCESS;
 }
