@@ -1,6 +1,7 @@
 #include "convert/output_path.h"
 
-#include "brxlib/owners.h"
+#include "archiver/temporary_names.h"
+#include "brxlib/memory.h"
 #include "brxlib/text_builder.h"
 
 const WCHAR* FileNamePart(const WCHAR* path)
@@ -41,24 +42,19 @@ bool FormOutputPath(const WCHAR* source, const WCHAR* target, const WCHAR* newEx
     return true;
 }
 
-namespace {
-
-bool FileIdentity(const WCHAR* path, BY_HANDLE_FILE_INFORMATION* info)
-{
-    // No access asked: only the file's identity is read.
-    brxlib::UniqueHandle file(CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    return file.valid() && GetFileInformationByHandle(file.get(), info);
-}
-
-}  // namespace
-
 bool NamesSameFile(const WCHAR* a, const WCHAR* b)
 {
-    BY_HANDLE_FILE_INFORMATION first;
-    BY_HANDLE_FILE_INFORMATION second;
-    if (!FileIdentity(a, &first) || !FileIdentity(b, &second))
+    // Both in their long form: a short form and its long form, or two
+    // spellings in other cases, name one file. A path that names no
+    // existing file has no long form and is no file to protect.
+    brxlib::HeapBuffer<WCHAR> longA(LongestExtendedPath + 1);
+    brxlib::HeapBuffer<WCHAR> longB(LongestExtendedPath + 1);
+    if (!longA || !longB)
         return false;
-    return first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
-           first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+    const DWORD size = static_cast<DWORD>(longA.size());
+    const DWORD lengthA = GetLongPathNameW(a, longA.get(), size);
+    const DWORD lengthB = GetLongPathNameW(b, longB.get(), size);
+    if (lengthA == 0 || lengthA >= size || lengthB == 0 || lengthB >= size)
+        return false;
+    return CompareStringOrdinal(longA.get(), -1, longB.get(), -1, TRUE) == CSTR_EQUAL;
 }

@@ -13,5 +13,5 @@ const WCHAR* FileNamePart(const WCHAR* path);
 bool FormOutputPath(const WCHAR* source, const WCHAR* target, const WCHAR* newExtension, WCHAR* output);
 
 // True when both paths name one existing file, whatever form each path has
-// (short or long, any case): same volume, same file index.
+// (short or long, any case).
 bool NamesSameFile(const WCHAR* a, const WCHAR* b);
