@@ -4,6 +4,7 @@
 
 #include "brxlib/memory.h"
 #include "brxlib/owners.h"
+#include "archiver/temporary_names.h"
 #include "brxlib/text_builder.h"
 
 namespace {
@@ -109,13 +110,39 @@ int MarkFound(Item* items, int count, int group, const WIN32_FIND_DATAW& entry)
     return marked;
 }
 
+// The folder part of a described path as GetShortPathNameW takes it ("C:\"
+// for an entry of a drive's root) into folder[MAX_PATH + 1].
+bool FolderOf(const Item& item, WCHAR* folder)
+{
+    brxlib::TextBuilder text(folder, MAX_PATH + 1);
+    text.Append(item.path, item.folderLength);
+    // "C:" alone names the drive's current folder, not its root.
+    if (item.folderLength == 2 && item.path[1] == L':')
+        text.Append(L'\\');
+    return text.ok();
+}
+
+// The end of the run of items that share items[start]'s folder; a path
+// without a folder part is a run of its own.
+int RunEnd(const Item* items, int count, int start)
+{
+    int end = start + 1;
+    while (end < count && items[start].name && CompareFolders(items[start], items[end]) == 0)
+        ++end;
+    return end;
+}
+
+bool IsGroup(const Item* items, int start, int end)
+{
+    return items[start].name && end - start >= SmallestGroup;
+}
+
 // Finds the selected entries items[0..count), all of one folder, in one
 // bounded enumeration of that folder.
 void EnumerateGroup(Item* items, int count, int group, Group& folderGroup)
 {
     WCHAR folder[MAX_PATH + 1];
-    const WCHAR* name = nullptr;
-    if (!FolderOf(items[0].path, folder, &name) || !LookUpShortForm(folder, folderGroup.shortFolder))
+    if (!FolderOf(items[0], folder) || !LookUpShortForm(folder, folderGroup.shortFolder))
         return;
     WIN32_FIND_DATAW entry;
     brxlib::UniqueFind search(FindEntries(folder, &entry));
@@ -155,9 +182,8 @@ bool SelectionShortForms::Prepare(const CShellExt::PATH_INFO* paths, int count)
     // Runs of one folder: counted first, so that only big ones take a group.
     int groups = 0;
     for (int start = 0, end = 0; start < count; start = end) {
-        for (end = start + 1; end < count && m_items[start].name && CompareFolders(m_items[start], m_items[end]) == 0;)
-            ++end;
-        if (m_items[start].name && end - start >= SmallestGroup)
+        end = RunEnd(m_items, count, start);
+        if (IsGroup(m_items, start, end))
             ++groups;
     }
     if (groups == 0)
@@ -167,9 +193,8 @@ bool SelectionShortForms::Prepare(const CShellExt::PATH_INFO* paths, int count)
         return false;
     int group = 0;
     for (int start = 0, end = 0; start < count; start = end) {
-        for (end = start + 1; end < count && m_items[start].name && CompareFolders(m_items[start], m_items[end]) == 0;)
-            ++end;
-        if (m_items[start].name && end - start >= SmallestGroup) {
+        end = RunEnd(m_items, count, start);
+        if (IsGroup(m_items, start, end)) {
             EnumerateGroup(m_items + start, end - start, group, m_groups[group]);
             ++group;
         }
@@ -197,27 +222,6 @@ bool JoinFolderEntry(const WCHAR* shortFolder, const WCHAR* component, WCHAR* li
         text.Append(L'\\');
     text.Append(component);
     return text.ok();
-}
-
-bool FolderOf(const WCHAR* path, WCHAR* folder, const WCHAR** name)
-{
-    Item item;
-    Describe(path, 0, &item);
-    if (!item.name)
-        return false;
-    *name = item.name;
-    brxlib::TextBuilder text(folder, MAX_PATH + 1);
-    text.Append(path, item.folderLength);
-    // "C:" alone names the drive's current folder, not its root.
-    if (item.folderLength == 2 && path[1] == L':')
-        text.Append(L'\\');
-    return text.ok();
-}
-
-bool LookUpShortForm(const WCHAR* path, WCHAR* shortPath)
-{
-    const DWORD length = GetShortPathNameW(path, shortPath, MAX_PATH);
-    return length > 0 && length < MAX_PATH;
 }
 
 HANDLE FindEntries(const WCHAR* folder, WIN32_FIND_DATAW* entry)

@@ -36,15 +36,6 @@ private:
 // drive's root); false when the result would need MAX_PATH units or more.
 bool JoinFolderEntry(const WCHAR* folder, const WCHAR* component, WCHAR* line);
 
-// The folder part of a path as GetShortPathNameW takes it ("C:\" for an
-// entry of a drive's root) into folder[MAX_PATH + 1]; false for a path with
-// no folder part or no name after it.
-bool FolderOf(const WCHAR* path, WCHAR* folder, const WCHAR** name);
-
-// GetShortPathNameW of path into shortPath[MAX_PATH + 1]; false when it
-// gives nothing that fits.
-bool LookUpShortForm(const WCHAR* path, WCHAR* shortPath);
-
 // Opens an enumeration of folder's entries with their short names, in large
 // fetches; INVALID_HANDLE_VALUE when it cannot.
 HANDLE FindEntries(const WCHAR* folder, WIN32_FIND_DATAW* entry);

@@ -62,9 +62,22 @@ bool CreateTemporaryName(WCHAR* name)
 void ShortenInPlace(WCHAR* path)
 {
     WCHAR shortPath[MAX_PATH + 1];
+    if (LookUpShortForm(path, shortPath))
+        brxlib::CopyText(path, MAX_PATH + 1, shortPath);
+}
+
+bool LookUpShortForm(const WCHAR* path, WCHAR* shortPath)
+{
     const DWORD length = GetShortPathNameW(path, shortPath, MAX_PATH);
-    if (length > 0 && length < MAX_PATH)
-        CopyMemory(path, shortPath, (length + 1) * sizeof(WCHAR));
+    return length > 0 && length < MAX_PATH;
+}
+
+bool LookUpLongForm(const WCHAR* path, brxlib::HeapBuffer<WCHAR>& longForm)
+{
+    if (!longForm)
+        return false;
+    const DWORD length = GetLongPathNameW(path, longForm.get(), static_cast<DWORD>(longForm.size()));
+    return length > 0 && length < longForm.size();
 }
 
 bool StoreShortForm(const WCHAR* path, size_t length, WCHAR* record)

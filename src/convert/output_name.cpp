@@ -13,10 +13,7 @@ namespace {
 bool RenameToLongName(const WCHAR* source, WCHAR* renamed)
 {
     brxlib::HeapBuffer<WCHAR> longPath(LongestExtendedPath + 1);
-    if (!longPath)
-        return false;
-    const DWORD length = GetLongPathNameW(source, longPath.get(), static_cast<DWORD>(longPath.size()));
-    if (length == 0 || length >= longPath.size())
+    if (!LookUpLongForm(source, longPath))
         return false;
     const WCHAR* longName = FileNamePart(longPath.get());
     const WCHAR* name = FileNamePart(source);

@@ -49,12 +49,7 @@ bool NamesSameFile(const WCHAR* a, const WCHAR* b)
     // existing file has no long form and is no file to protect.
     brxlib::HeapBuffer<WCHAR> longA(LongestExtendedPath + 1);
     brxlib::HeapBuffer<WCHAR> longB(LongestExtendedPath + 1);
-    if (!longA || !longB)
-        return false;
-    const DWORD size = static_cast<DWORD>(longA.size());
-    const DWORD lengthA = GetLongPathNameW(a, longA.get(), size);
-    const DWORD lengthB = GetLongPathNameW(b, longB.get(), size);
-    if (lengthA == 0 || lengthA >= size || lengthB == 0 || lengthB >= size)
+    if (!LookUpLongForm(a, longA) || !LookUpLongForm(b, longB))
         return false;
     return CompareStringOrdinal(longA.get(), -1, longB.get(), -1, TRUE) == CSTR_EQUAL;
 }
