@@ -1,34 +1,13 @@
 #include "host_fixture.h"
 
+#include "testkit/scratch_folder.h"
+
 namespace menuhost_test {
 
 namespace {
 
 const DWORD HostLimitMs = 60000;
 const DWORD Regsvr32LimitMs = 60000;
-
-void RemoveTree(const std::wstring& folder)
-{
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            const std::wstring path = folder + L"\\" + name;
-            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-                RemoveTree(path);
-            else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveDirectoryW(path.c_str());
-            else
-                DeleteFileW(path.c_str());
-        } while (FindNextFileW(find, &found));
-        FindClose(find);
-    }
-    RemoveDirectoryW(folder.c_str());
-}
 
 }  // namespace
 
@@ -146,14 +125,7 @@ ScratchFolder::~ScratchFolder() { RemoveTree(path_); }
 
 bool ScratchFolder::AddFile(const std::wstring& name, const std::string& bytes) const
 {
-    HANDLE file = CreateFileW((*this / name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == bytes.size();
+    return TryWriteBytes(*this / name, bytes);
 }
 
 bool ScratchFolder::AddFolder(const std::wstring& name) const
