@@ -48,12 +48,11 @@ HRESULT CShellExt::RunArchiverCommand(int code)
         return E_INVALIDARG;
 
     ArchiverLocation location;
-    if (!LocateArchiver(location))
-        return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
-    // Without an install folder "\Morvane.exe" would be whatever lies at the
-    // root of the current drive: never start that.
-    if (!location.InstallPath[0])
-        return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+    const HRESULT located = LocateArchiver(location);
+    if (FAILED(located)) {
+        Refusal.Set(RefusalReason::NoInstallFolder);
+        return located;
+    }
     ShortenInPlace(TargetFolder);
 
     const CompressFormat* format = FindCompressFormat(code);
@@ -78,13 +77,21 @@ HRESULT CShellExt::RunArchiverCommand(int code)
         return E_UNEXPECTED;
     }
 
+    // The shell's own error dialog stays off: the user hears of a failure from us, once.
+    SHELLEXECUTEINFOW execute = {};
+    execute.cbSize = sizeof(execute);
+    execute.fMask = SEE_MASK_FLAG_NO_UI;
+    execute.lpVerb = L"open";
+    execute.lpFile = location.ArchiverPath;
+    execute.lpParameters = parameters.get();
+    execute.lpDirectory = location.InstallPath;
+    execute.nShow = SW_SHOW;
     SetLastError(ERROR_SUCCESS);
-    const HINSTANCE started = ShellExecuteW(nullptr, L"open", location.ArchiverPath, parameters.get(),
-                                            location.InstallPath, SW_SHOW);
-    if (reinterpret_cast<INT_PTR>(started) <= 32) {
+    if (!ShellExecuteExW(&execute)) {
         const HRESULT hr = LastErrorOr(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
         // Nobody will read the list: the archiver did not start.
         DeleteFileW(listFile);
+        Refusal.Set(RefusalReason::ArchiverNotStarted, location.ArchiverPath);
         return hr;
     }
     return S_OK;

@@ -12,7 +12,10 @@ struct ArchiverLocation {
     RegistryKey settings;              // left open for the caller's command
 };
 
-// Fills location. An InstallPath that does not fit its buffer with a
-// terminator, or is stored without one, counts as missing. Returns false
-// when ArchiverPath does not fit (it is then left empty, never cut).
-bool LocateArchiver(ArchiverLocation& location);
+// Fills location. S_OK only for a usable install folder: an InstallPath
+// that is missing, does not fit its buffer with a terminator, is stored
+// without one, or is not a fully qualified path ("X:\..." or
+// "\\server\share\...") gives HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND); one
+// whose ArchiverPath does not fit gives ERROR_FILENAME_EXCED_RANGE (never
+// cut). Both paths are left empty on failure.
+HRESULT LocateArchiver(ArchiverLocation& location);

@@ -17,6 +17,24 @@ const TemplateField* MatchField(const WCHAR* at, const TemplateField* fields, in
     return nullptr;
 }
 
+// Backslashes that end a value written just before a quotation mark: by
+// the rules every program reads its command line with (CommandLineToArgvW,
+// the C runtime's), "E:\" would make the mark literal and run the argument
+// on to the end of the line. Each is written twice, "E:\\", which reads
+// back as the same folder.
+size_t TrailingBackslashesBeforeQuote(const WCHAR* value, const WCHAR* next)
+{
+    if (*next != L'"')
+        return 0;
+    size_t length = brxlib::TextLength(value);
+    size_t count = 0;
+    while (length > 0 && value[length - 1] == L'\\') {
+        --length;
+        ++count;
+    }
+    return count;
+}
+
 }  // namespace
 
 void ExpandTemplate(brxlib::TextBuilder& out, const WCHAR* pattern, const TemplateField* fields, int fieldCount)
@@ -35,6 +53,8 @@ void ExpandTemplate(brxlib::TextBuilder& out, const WCHAR* pattern, const Templa
         }
         out.Append(field->value);
         p += nameLength;
+        for (size_t extra = TrailingBackslashesBeforeQuote(field->value, p); extra > 0; --extra)
+            out.Append(L'\\');
     }
 }
 
@@ -48,6 +68,7 @@ size_t ExpandedLength(const WCHAR* pattern, const TemplateField* fields, int fie
         if (field) {
             length += brxlib::TextLength(field->value);
             p += nameLength;
+            length += TrailingBackslashesBeforeQuote(field->value, p);
         } else {
             ++length;
             ++p;

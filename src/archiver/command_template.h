@@ -10,8 +10,9 @@ struct TemplateField {
     const WCHAR* value;
 };
 
-// Appends the template with its fields filled in. A name that no field
-// gives is a programming fault and fails the builder.
+// Appends the template with its fields filled in; a value that ends in
+// backslashes right before a quotation mark gets each of them twice. A
+// name that no field gives is a programming fault and fails the builder.
 void ExpandTemplate(brxlib::TextBuilder& out, const WCHAR* pattern, const TemplateField* fields, int fieldCount);
 
 // Length of the template with every field filled in, terminator excluded.

@@ -64,19 +64,23 @@ DWORD WriteLine(BufferedFile& out, UINT codePage, const WCHAR* path)
     return ERROR_SUCCESS;
 }
 
-DWORD WriteLines(BufferedFile& out, const brxlib::simple_array<CShellExt::PATH_INFO>& selection, bool shorten)
+// The lines of the selection; *failed is the index of the path whose line failed.
+DWORD WriteLines(BufferedFile& out, const brxlib::simple_array<CShellExt::PATH_INFO>& selection, bool shorten,
+                 int* failed)
 {
     SelectionShortForms shortForms;
     if (shorten && !shortForms.Prepare(selection.data, selection.count))
         return ERROR_OUTOFMEMORY;
-    const UINT codePage = AnsiCalls.getAcp();
+    const UINT codePage = ListCodePage();
     WCHAR line[MAX_PATH + 1];
     for (int i = 0; i < selection.count; ++i) {
         if (shorten)
             shortForms.Get(i, line);
         const DWORD status = WriteLine(out, codePage, shorten ? line : selection.data[i].path);
-        if (status != ERROR_SUCCESS)
+        if (status != ERROR_SUCCESS) {
+            *failed = i;
             return status;
+        }
     }
     return out.Flush() ? ERROR_SUCCESS : ERROR_WRITE_FAULT;
 }
@@ -85,26 +89,36 @@ DWORD WriteLines(BufferedFile& out, const brxlib::simple_array<CShellExt::PATH_I
 
 bool CShellExt::WriteListFile(WCHAR* name, ListForm form)
 {
-    if (!CreateTemporaryName(name))
+    if (!CreateTemporaryName(name)) {
+        const DWORD error = GetLastError();
+        Refusal.SetNoTemporaryFile();
+        SetLastError(error);
         return false;
+    }
     brxlib::UniqueHandle file(CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     if (!file.valid()) {
         const DWORD error = GetLastError();
         DeleteFileW(name);
+        Refusal.SetNoTemporaryFile();
         SetLastError(error);
         return false;
     }
     brxlib::HeapBuffer<BufferedFile> out(1);
     DWORD status = ERROR_OUTOFMEMORY;
+    int failed = 0;
     if (out) {
         new (out.get()) BufferedFile(file.get());
-        status = WriteLines(*out.get(), Selection, form == ListForm::ShortenPaths);
+        status = WriteLines(*out.get(), Selection, form == ListForm::ShortenPaths, &failed);
     }
     file.reset();
     // An incomplete list would make the archiver work on fewer files than
     // chosen, and a line the code page cannot hold names another file.
     if (status != ERROR_SUCCESS) {
         DeleteFileW(name);
+        if (status == ERROR_NO_UNICODE_TRANSLATION)
+            Refusal.Set(RefusalReason::NameNotInCodePage, Selection.data[failed].path);
+        else if (status != ERROR_OUTOFMEMORY)
+            Refusal.SetNoTemporaryFile();
         SetLastError(status);
         return false;
     }

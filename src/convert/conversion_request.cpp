@@ -139,8 +139,11 @@ extern "C" void CALLBACK RunConvertArchiveW(HWND, HINSTANCE, LPWSTR lpszCmdLine,
         // A transient object of the worker's own, not made by the class factory.
         CShellExt transient;
         InterlockedIncrement(&ModuleLockCount);
-        if (request->code >= FirstConversionCode && request->source)
+        if (request->code >= FirstConversionCode && request->source) {
             transient.ConvertArchive(request->code, request->source, request->target);
+            // Nobody else tells the user: Explorer's part ended when this process started.
+            transient.Refusal.Show(nullptr);
+        }
     }
     brxlib::Free(request);
 }

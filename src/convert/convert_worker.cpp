@@ -8,8 +8,7 @@
 #include "convert/archiver_process.h"
 #include "convert/confirm_probe.h"
 #include "convert/delete_tree.h"
-#include "convert/output_name.h"
-#include "convert/output_path.h"
+#include "convert/conversion_output.h"
 #include "shellext/menu_tables.h"
 #include "shellext/shell_ext.h"
 
@@ -23,22 +22,43 @@ const WCHAR NotAnArchiveMessage[] =
 const WCHAR MessageCaption[] = L"Morvane";
 
 // A fresh folder named by the system in the user's temporary folder.
-bool MakeTemporaryFolder(WCHAR* folder)
+bool MakeTemporaryFolder(WCHAR* folder, CommandRefusal& refusal)
 {
-    if (!CreateTemporaryName(folder))
-        return false;
-    DeleteFileW(folder);
-    return CreateDirectoryW(folder, nullptr) != FALSE;
+    if (CreateTemporaryName(folder)) {
+        DeleteFileW(folder);
+        if (CreateDirectoryW(folder, nullptr))
+            return true;
+    }
+    refusal.SetNoTemporaryFile();
+    return false;
 }
 
-bool StartFromTemplate(const WCHAR* pattern, const TemplateField* fields, int fieldCount, ArchiverProcess& started)
+bool StartFromTemplate(const WCHAR* pattern, const TemplateField* fields, int fieldCount, ArchiverProcess& started,
+                       const ArchiverLocation& location, CommandRefusal& refusal)
 {
     brxlib::HeapBuffer<WCHAR> commandLine(ExpandedLength(pattern, fields, fieldCount) + 1);
     if (!commandLine)
         return false;
     brxlib::TextBuilder text(commandLine.get(), commandLine.size());
     ExpandTemplate(text, pattern, fields, fieldCount);
-    return text.ok() && StartArchiver(commandLine.get(), started);
+    if (!text.ok())
+        return false;
+    if (StartArchiver(commandLine.get(), started))
+        return true;
+    refusal.Set(RefusalReason::ArchiverNotStarted, location.ArchiverPath);
+    return false;
+}
+
+// folder + "\" + name, for telling the user which path did not fit.
+void RefuseLongEntry(const WCHAR* folder, const WCHAR* name, CommandRefusal& refusal)
+{
+    const size_t capacity = brxlib::TextLength(folder) + 1 + brxlib::TextLength(name) + 1;
+    brxlib::HeapBuffer<WCHAR> path(capacity);
+    if (!path)
+        return;
+    brxlib::TextBuilder text(path.get(), capacity);
+    text.Append(folder).Append(L'\\').Append(name);
+    refusal.Set(RefusalReason::PathTooLong, path.get());
 }
 
 // The top-level entries of folder into selection, each already in the form
@@ -46,7 +66,8 @@ bool StartFromTemplate(const WCHAR* pattern, const TemplateField* fields, int fi
 // folder's short form and the entry's short name), or its full path where
 // that form does not fit. False when neither fits: a conversion without the
 // entry would make an incomplete archive.
-bool ListTopLevel(const WCHAR* folder, brxlib::simple_array<CShellExt::PATH_INFO>& selection)
+bool ListTopLevel(const WCHAR* folder, brxlib::simple_array<CShellExt::PATH_INFO>& selection,
+                  CommandRefusal& refusal)
 {
     WCHAR shortFolder[MAX_PATH + 1] = {};
     const bool hasShortFolder = LookUpShortForm(folder, shortFolder);
@@ -61,8 +82,10 @@ bool ListTopLevel(const WCHAR* folder, brxlib::simple_array<CShellExt::PATH_INFO
         CShellExt::PATH_INFO item = {};
         const WCHAR* component = entry.cAlternateFileName[0] ? entry.cAlternateFileName : name;
         if (!(hasShortFolder && JoinFolderEntry(shortFolder, component, item.path)) &&
-            !JoinFolderEntry(folder, name, item.path))
+            !JoinFolderEntry(folder, name, item.path)) {
+            RefuseLongEntry(folder, name, refusal);
             return false;
+        }
         if (!selection.append(item))
             return false;
     } while (FindNextFileW(search.get(), &entry));
@@ -87,6 +110,22 @@ bool WatchForConfirmation(ArchiverProcess& started)
     }
 }
 
+// The source's output path, for telling the user why it cannot be used.
+void RefuseLongOutput(const WCHAR* source, const WCHAR* target, const WCHAR* newExtension, CommandRefusal& refusal)
+{
+    brxlib::HeapBuffer<WCHAR> path(brxlib::TextLength(source) + (target ? brxlib::TextLength(target) : 0) +
+                                   brxlib::TextLength(newExtension) + 2);
+    if (!path)
+        return;
+    brxlib::TextBuilder text(path.get(), path.size());
+    if (target)
+        text.Append(target).Append(L'\\').Append(FileNamePart(source));
+    else
+        text.Append(source);
+    text.Append(newExtension);
+    refusal.Set(RefusalReason::PathTooLong, path.get());
+}
+
 }  // namespace
 
 void CShellExt::ConvertArchive(int code, const WCHAR* source, const WCHAR* target)
@@ -97,17 +136,25 @@ void CShellExt::ConvertArchive(int code, const WCHAR* source, const WCHAR* targe
     // Every path is formed before anything runs, so a path that does not fit
     // ends the conversion before a folder or an archive exists.
     WCHAR output[MAX_PATH + 1] = {};
-    if (brxlib::TextLength(source) > MAX_PATH || !FormConversionOutput(source, target, conversion->newExtension, output))
+    if (brxlib::TextLength(source) > MAX_PATH || !FormConversionOutput(source, target, conversion->newExtension, output)) {
+        RefuseLongOutput(source, target, conversion->newExtension, Refusal);
         return;
-    // "b.zip" into ".zip": the second run would pack into the archive it came from.
-    if (NamesSameFile(output, source))
+    }
+    // "b.zip" into ".zip", or "E:\b.zip" dropped onto "E:" or onto another
+    // letter for the same drive: the second run would pack into the archive
+    // it came from.
+    if (NamesSameFile(output, source)) {
+        Refusal.Set(RefusalReason::OutputIsSource, output);
         return;
+    }
     ArchiverLocation location;
     // No install folder: no program to trust (see RunArchiverCommand).
-    if (!LocateArchiver(location) || !location.InstallPath[0])
+    if (FAILED(LocateArchiver(location))) {
+        Refusal.Set(RefusalReason::NoInstallFolder);
         return;
+    }
     WCHAR tempFolder[MAX_PATH + 1] = {};
-    if (!MakeTemporaryFolder(tempFolder))
+    if (!MakeTemporaryFolder(tempFolder, Refusal))
         return;
 
     ArchiverProcess extract;
@@ -116,7 +163,7 @@ void CShellExt::ConvertArchive(int code, const WCHAR* source, const WCHAR* targe
         {L"<temporary folder>", tempFolder},
         {L"<source>", source},
     };
-    if (!StartFromTemplate(ExtractTemplate, extractFields, 3, extract)) {
+    if (!StartFromTemplate(ExtractTemplate, extractFields, 3, extract, location, Refusal)) {
         DeleteDirectoryTree(tempFolder, true);
         return;
     }
@@ -129,7 +176,7 @@ void CShellExt::ConvertArchive(int code, const WCHAR* source, const WCHAR* targe
 
     Selection.clear();
     WCHAR listFile[MAX_PATH + 1] = {};
-    if (notAnArchive || !ListTopLevel(tempFolder, Selection) || Selection.count == 0 ||
+    if (notAnArchive || !ListTopLevel(tempFolder, Selection, Refusal) || Selection.count == 0 ||
         !WriteListFile(listFile, ListForm::AsStored)) {
         Selection.clear();
         DeleteDirectoryTree(tempFolder, true);
@@ -143,7 +190,7 @@ void CShellExt::ConvertArchive(int code, const WCHAR* source, const WCHAR* targe
         {L"<list file>", listFile},
         {L"<output>", output},
     };
-    if (!StartFromTemplate(CompressTemplate, compressFields, 4, compress)) {
+    if (!StartFromTemplate(CompressTemplate, compressFields, 4, compress, location, Refusal)) {
         // Nobody owns the list now.
         DeleteFileW(listFile);
         DeleteDirectoryTree(tempFolder, true);

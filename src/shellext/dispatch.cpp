@@ -20,10 +20,18 @@ STDMETHODIMP CShellExt::InvokeCommand(CMINVOKECOMMANDINFO* pici)
     const int index = LOWORD(reinterpret_cast<ULONG_PTR>(pici->lpVerb));
     if (index >= MenuItems.count)
         return E_INVALIDARG;
-    const int code = MenuItems.data[index].code;
-    if (code >= FirstConversionCode && code <= LastConversionCode)
-        return LaunchConversion(code);
-    return RunArchiverCommand(code);
+    return RunCommand(MenuItems.data[index].code, pici->hwnd, !(pici->fMask & CMIC_MASK_FLAG_NO_UI));
+}
+
+HRESULT CShellExt::RunCommand(int code, HWND owner, bool mayShowUi)
+{
+    Refusal.Clear();
+    const HRESULT hr = code >= FirstConversionCode && code <= LastConversionCode ? LaunchConversion(code)
+                                                                                  : RunArchiverCommand(code);
+    if (FAILED(hr) && mayShowUi)
+        Refusal.Show(owner);
+    Refusal.Clear();
+    return hr;
 }
 
 STDMETHODIMP CShellExt::GetCommandString(UINT_PTR idCmd, UINT uType, UINT*, CHAR* pszName, UINT cchMax)

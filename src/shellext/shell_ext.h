@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include "brxlib/simple_array.h"
+#include "shellext/refusal.h"
 
 class CShellExt : public IShellExtInit, public IContextMenu {
 public:
@@ -39,6 +40,10 @@ public:
     STDMETHODIMP GetCommandString(UINT_PTR idCmd, UINT uType, UINT* pReserved, CHAR* pszName,
                                   UINT cchMax) override;
 
+    // The command of code for the selection, as the user picked it from a
+    // menu: a refusal is told in a message box owned by owner, unless the
+    // caller allows no user interface.
+    HRESULT RunCommand(int code, HWND owner, bool mayShowUi);
     // Extract and compress commands, codes 0 to 18.
     HRESULT RunArchiverCommand(int code);
     // Conversion targets, codes 19 to 25, run out of process through rundll32.
@@ -50,13 +55,16 @@ public:
     enum class ListForm { ShortenPaths, AsStored };
     // Writes the selection into a new list file named into name[MAX_PATH + 1];
     // empties the selection when the file was written. On failure no file is
-    // left, the selection is as it was, and the last error says why
-    // (ERROR_NO_UNICODE_TRANSLATION for a path the ANSI code page cannot hold).
+    // left, the selection is as it was, the last error says why
+    // (ERROR_NO_UNICODE_TRANSLATION for a path the ANSI code page cannot hold)
+    // and Refusal tells the user, except when memory ran out.
     bool WriteListFile(WCHAR* name, ListForm form = ListForm::ShortenPaths);
 
     brxlib::simple_array<PATH_INFO> Selection;
     WCHAR TargetFolder[MAX_PATH + 1];
     brxlib::simple_array<MENU_ITEM_INFO> MenuItems;
+    // Why the latest command did not run, for the user.
+    CommandRefusal Refusal;
 
 private:
     HRESULT ReadSelection(IDataObject* dataObject);

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "convert/conversion_request.h"
-#include "convert/output_path.h"
+#include "convert/conversion_output.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <new>
 
 #include "archiver/archiver_location.h"
-#include "convert/output_path.h"
+#include "convert/conversion_output.h"
 #include "hardening/hardening_support.h"
 #include "testkit/core_object.h"
 #include "support/environment.h"
