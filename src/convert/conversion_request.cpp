@@ -73,9 +73,16 @@ HRESULT CShellExt::LaunchConversion(int code)
     if (!SystemProgramPath(L"rundll32.exe", rundll32))
         return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
 
+    SHELLEXECUTEINFOW execute = {};
+    execute.cbSize = sizeof(execute);
+    execute.fMask = SEE_MASK_FLAG_NO_UI;
+    execute.lpVerb = L"open";
+    execute.lpFile = rundll32;
+    execute.lpParameters = parameters.get();
+    execute.lpDirectory = L".";
+    execute.nShow = SW_HIDE;
     SetLastError(ERROR_SUCCESS);
-    const HINSTANCE started = ShellExecuteW(nullptr, L"open", rundll32, parameters.get(), L".", SW_HIDE);
-    if (reinterpret_cast<INT_PTR>(started) <= 32) {
+    if (!ShellExecuteExW(&execute)) {
         const DWORD error = GetLastError();
         return error ? HRESULT_FROM_WIN32(error) : HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
     }

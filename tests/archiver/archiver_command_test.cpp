@@ -12,6 +12,8 @@
 #include "support/standin.h"
 #include "tools/tar_craft.h"
 
+#include <shellapi.h>
+
 namespace {
 
 // The parameters of each code, written out here independently of the module's tables.
@@ -174,6 +176,56 @@ TEST_F(ArchiverCommandTest, InstallPathEndingInABackslashIsJoinedAsItIs)
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(WithoutListName(records[0]),
               Utf8(L"\"" + StandinScope::Folder() + L"\\\\Morvane.exe\" /t /l:\"<L>\" /d"));
+}
+
+// "standin", "Z:standin" and "\\...\\standin" would all reach the stand-in
+// from the current folder chosen here; none is a full path, so none runs,
+// in a command or in a conversion.
+TEST_F(ArchiverCommandTest, InstallFolderThatIsNoFullPathRunsNothing)
+{
+    const std::wstring full = StandinScope::Folder();
+    const std::wstring parent = full.substr(0, full.rfind(L'\\'));
+    const std::wstring name = full.substr(parent.size() + 1);
+    wchar_t saved[MAX_PATH + 1] = {};
+    GetCurrentDirectoryW(MAX_PATH + 1, saved);
+    ASSERT_TRUE(SetCurrentDirectoryW(parent.c_str()));
+    for (const std::wstring& relative : {name, full.substr(0, 2) + name, full.substr(2)}) {
+        ASSERT_TRUE(Exists(relative + L"\\Morvane.exe")) << Utf8(relative) << " would not reach the stand-in";
+        SettingsScope::SetInstallPath(relative);
+        ComPtr<IShellExtInit> object = Selecting({file});
+        EXPECT_EQ(AsShellExt(object.get())->RunArchiverCommand(2), HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND))
+            << Utf8(relative);
+        AsShellExt(object.get())->ConvertArchive(20, file.c_str(), nullptr);
+    }
+    SetCurrentDirectoryW(saved);
+    EXPECT_TRUE(NewEntries(before, MrvEntries()).empty());
+    Sleep(500);
+    EXPECT_TRUE(standin.Records().empty());
+}
+
+// A drop onto a drive's root: in /o:"M:\" the closing quotation mark would
+// be literal for every program that reads its command line by the usual rules.
+TEST_F(ArchiverCommandTest, DropOntoADrivesRootGivesArgumentsOfTheirOwn)
+{
+    DriveLetterLink drive(drop);
+    if (!drive.ok())
+        GTEST_SKIP() << "no second drive letter (not running under Wine)";
+    ComPtr<IShellExtInit> object = Selecting({file}, L"M:\\");
+    ASSERT_EQ(AsShellExt(object.get())->RunArchiverCommand(0), S_OK);
+    const std::vector<standin_log::Record> records = standin.WaitFor(1);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(WithoutListName(records[0]),
+              Utf8(L"\"" + StandinScope::ArchiverPath() + L"\" /h /o:\"M:\\\\\" /l:\"<L>\" /d"));
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(Wide(records[0].cmdline).c_str(), &count);
+    ASSERT_NE(arguments, nullptr);
+    const std::vector<std::wstring> read(arguments, arguments + count);
+    LocalFree(arguments);
+    ASSERT_EQ(read.size(), 5u);
+    EXPECT_EQ(read[1], L"/h");
+    EXPECT_EQ(read[2], L"/o:M:\\");
+    EXPECT_EQ(read[3], L"/l:" + Wide(records[0].listfile));
+    EXPECT_EQ(read[4], L"/d");
 }
 
 TEST_F(ArchiverCommandTest, ListFileIsLeftToTheArchiverWhichRemovesIt)

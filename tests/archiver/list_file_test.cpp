@@ -170,22 +170,59 @@ TEST_F(ListFileTest, TemporaryFolderTooLongForAPathIsRefused)
     EXPECT_TRUE(ListFolder(deep).empty());
 }
 
-// Windows with "Unicode UTF-8 for worldwide language support": GetACP is
-// 65001 and WideCharToMultiByte refuses best-fit flags and default
-// characters. Wine never runs so, so both calls are replaced here.
-UINT WINAPI Utf8Acp()
+// The system's ANSI code page, the value the archiver's process takes its
+// own from, set for a test and put back afterwards.
+class SystemCodePageScope {
+public:
+    explicit SystemCodePageScope(const std::wstring& value)
+    {
+        DWORD size = sizeof(m_saved);
+        m_had = RegGetValueW(HKEY_LOCAL_MACHINE, Key, L"ACP", RRF_RT_REG_SZ, nullptr, m_saved, &size) == ERROR_SUCCESS;
+        Set(value.c_str());
+    }
+    ~SystemCodePageScope()
+    {
+        if (m_had)
+            Set(m_saved);
+        else
+            RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, Key, L"ACP");
+    }
+
+private:
+    static void Set(const wchar_t* value)
+    {
+        ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, Key, L"ACP", REG_SZ, value,
+                                  static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t))),
+                  ERROR_SUCCESS);
+    }
+    static constexpr const wchar_t* Key = L"SYSTEM\\CurrentControlSet\\Control\\Nls\\CodePage";
+    wchar_t m_saved[32] = {};
+    bool m_had = false;
+};
+
+// A program that declares UTF-8 as its own ANSI code page (Windows 10 1903
+// on), or Windows with "Unicode UTF-8 for worldwide language support": there
+// CP_ACP is 65001, and Windows refuses best-fit flags and default characters
+// for UTF-8. Wine never runs so, so both calls are replaced here: the host's
+// code page is what HostAcp says, and CP_ACP converts in it.
+UINT HostAcp = CP_UTF8;
+
+UINT WINAPI FakeAcp()
 {
-    return CP_UTF8;
+    return HostAcp;
 }
 
-int WINAPI Utf8WideCharToMultiByte(UINT, DWORD flags, LPCWCH text, int units, LPSTR bytes, int size,
+int WINAPI FakeWideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH text, int units, LPSTR bytes, int size,
                                    LPCCH defaultChar, LPBOOL usedDefaultChar)
 {
-    if ((flags & ~static_cast<DWORD>(WC_ERR_INVALID_CHARS)) || defaultChar || usedDefaultChar) {
+    if (codePage == CP_ACP)
+        codePage = HostAcp;
+    if (codePage == CP_UTF8 &&
+        ((flags & ~static_cast<DWORD>(WC_ERR_INVALID_CHARS)) || defaultChar || usedDefaultChar)) {
         SetLastError(ERROR_INVALID_FLAGS);
         return 0;
     }
-    return WideCharToMultiByte(CP_UTF8, flags, text, units, bytes, size, nullptr, nullptr);
+    return WideCharToMultiByte(codePage, flags, text, units, bytes, size, defaultChar, usedDefaultChar);
 }
 
 class Utf8CodePage : public ListFileTest {
@@ -194,8 +231,9 @@ protected:
     {
         ListFileTest::SetUp();
         saved = AnsiCalls;
-        AnsiCalls.getAcp = Utf8Acp;
-        AnsiCalls.wideCharToMultiByte = Utf8WideCharToMultiByte;
+        AnsiCalls.getAcp = FakeAcp;
+        AnsiCalls.wideCharToMultiByte = FakeWideCharToMultiByte;
+        HostAcp = CP_UTF8;
     }
     void TearDown() override
     {
@@ -203,6 +241,7 @@ protected:
         ListFileTest::TearDown();
     }
     AnsiCodePageCalls saved;
+    SystemCodePageScope system{L"65001"};
 };
 
 TEST_F(Utf8CodePage, EveryCharacterIsWrittenInUtf8)
@@ -219,6 +258,30 @@ TEST_F(Utf8CodePage, UnpairedSurrogateIsRefused)
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
     EXPECT_EQ(ext->Selection.count, 1);
     name[0] = 0;
+}
+
+// The archiver declares no code page of its own: it reads the list in the
+// system's, whatever the host that wrote it declared.
+TEST_F(Utf8CodePage, ListIsWrittenInTheSystemsCodePageNotTheHosts)
+{
+    const std::wstring path = L"C:\\missing\\\u4e2d.txt";
+    {
+        SystemCodePageScope japanese(L"932");
+        SetSelection(ext, {path});
+        ASSERT_TRUE(Write());
+        EXPECT_EQ(ReadBytes(name), "C:\\missing\\\x92\x86.txt\r\n");
+        DeleteFileW(name);
+    }
+    HostAcp = 932;
+    SetSelection(ext, {path});
+    ASSERT_TRUE(Write());
+    EXPECT_EQ(ReadBytes(name), "C:\\missing\\\xE4\xB8\xAD.txt\r\n");
+    DeleteFileW(name);
+    // No number in the system's value: the host's code page is all there is.
+    SystemCodePageScope unreadable(L"none");
+    SetSelection(ext, {path});
+    ASSERT_TRUE(Write());
+    EXPECT_EQ(ReadBytes(name), "C:\\missing\\\x92\x86.txt\r\n");
 }
 
 // The list as GetShortPathNameW gives it path by path, which the module

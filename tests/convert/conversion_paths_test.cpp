@@ -132,9 +132,9 @@ TEST(OutputPath, ExtensionReplacesTheTextFromTheFileNamesLastDot)
     EXPECT_EQ(Output(L"archive.tar", nullptr, L".exe"), L"archive.exe");
 }
 
-TEST(OutputPath, TargetIsJoinedAsItIs)
+TEST(OutputPath, TargetIsJoinedWithOneSeparator)
 {
-    EXPECT_EQ(Output(L"D:\\a\\b.zip", L"E:\\", L".cab"), L"E:\\\\b.cab");
+    EXPECT_EQ(Output(L"D:\\a\\b.zip", L"E:\\", L".cab"), L"E:\\b.cab");
     EXPECT_EQ(Output(L"D:\\a\\b.zip", L"", L".cab"), L"\\b.cab");
 }
 

@@ -163,26 +163,53 @@ TEST_F(ConversionTest, EachTargetIntoTheDropFolder)
 }
 
 
-// A drive root as the drop target: the output path keeps the two
-// backslashes after the drive. Under Wine the drive is a link in the
-// prefix's dosdevices folder, made for the test.
+// A drive root as the drop target ("M:\\", which ends in its separator):
+// the output is "M:\\sample.tgz", with no second backslash.
 TEST_F(ConversionTest, DriveRootAsTheDropTarget)
 {
-    const std::string cDrive = UnixPath(L"C:\\");
-    const std::string folderUnix = UnixPath(drop);
-    if (cDrive.empty() || folderUnix.empty())
-        GTEST_SKIP() << "not running under Wine";
-    const std::string dosdevices = cDrive.substr(0, cDrive.find("/dosdevices/") + 11);
-    const std::wstring link = Wide(dosdevices) + L"/m:";
-    ASSERT_EQ(RunProcess(L"cmd /c start /wait /unix /bin/ln -sfn \"" + Wide(folderUnix) + L"\" \"" + link + L"\""), 0);
-    ASSERT_TRUE(WaitUntil([] { return GetFileAttributesW(L"M:\\") != INVALID_FILE_ATTRIBUTES; }, 5000));
-
+    DriveLetterLink drive(drop);
+    if (!drive.ok())
+        GTEST_SKIP() << "no second drive letter (not running under Wine)";
     ComPtr<IContextMenu> menu = ConversionMenu(source, L"M:\\");
     ASSERT_EQ(InvokeOffset(menu.get(), 5), S_OK);
-    std::map<std::wstring, const Target*> outputs = {{L"M:\\\\sample.tgz", &Targets[5]}};
+    std::map<std::wstring, const Target*> outputs = {{L"M:\\sample.tgz", &Targets[5]}};
     ExpectConversions(outputs);
     EXPECT_TRUE(Exists(drop + L"\\sample.tgz"));
-    RunProcess(L"cmd /c start /wait /unix /bin/rm -f \"" + link + L"\"");
+}
+
+// The worker's refusals are told in a box of its own, with no owner (the
+// menu that started it is gone), once; nothing runs and the source stays.
+void ExpectWorkerRefusal(const std::wstring& text)
+{
+    HWND box = WaitForMessageBox(L"Morvane", 60000);
+    ASSERT_NE(box, nullptr) << "no message box";
+    const SeenBox seen = DescribeBox(box);
+    EXPECT_EQ(seen.text, text);
+    EXPECT_EQ(seen.owner, nullptr);
+    EXPECT_TRUE(seen.warningIcon && seen.okOnly);
+    PressOk(box);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 10000));
+}
+
+const wchar_t OutputIsSourceText[] = L"変換先が変換元のファイルと同じため、変換できません。\n\n";
+
+// The output would be the source itself, spelled otherwise: dropped onto
+// the root of its own drive (the drop folder ends in "\\"), and onto its
+// own folder reached through a second drive letter.
+TEST_F(ConversionTest, SourceReachedThroughAnotherSpellingIsNeverOverwritten)
+{
+    DriveLetterLink drive(folder.path());
+    if (!drive.ok())
+        GTEST_SKIP() << "no second drive letter (not running under Wine)";
+    for (const std::wstring& chosen : {std::wstring(L"M:\\sample.tar"), source}) {
+        ComPtr<IContextMenu> menu = ConversionMenu(chosen, L"M:\\");
+        ASSERT_EQ(InvokeOffset(menu.get(), 3), S_OK) << Utf8(chosen);
+        ExpectWorkerRefusal(OutputIsSourceText + std::wstring(L"M:\\sample.tar"));
+    }
+    EXPECT_TRUE(TemporaryFoldersGone());
+    Sleep(500);
+    EXPECT_TRUE(standin.Records().empty());
+    EXPECT_EQ(ReadBytes(source), SampleTar());
 }
 
 // A source deeper than MAX_PATH travels in its short form; the new archive
@@ -274,19 +301,23 @@ TEST_F(ConversionTest, OnlyTheFirstOfThreePathsTravels)
         EXPECT_EQ(r.cmdline.find("other.tar"), std::string::npos);
 }
 
-// A .tar converted into .tar would be packed into itself: nothing runs and
-// the source stays as it was.
+// A .tar converted into .tar would be packed into itself: nothing runs,
+// the source stays as it was, and the user is told why. So is a
+// conversion without an install folder.
 TEST_F(ConversionTest, ConversionIntoTheSourcesOwnNameRunsNothing)
 {
     ComPtr<IContextMenu> menu = ConversionMenu(source);
     ASSERT_EQ(InvokeOffset(menu.get(), 3), S_OK);
+    ExpectWorkerRefusal(OutputIsSourceText + source);
+    SettingsScope::SetString(ArchiverKey, L"InstallPath", L"");
     ComPtr<IContextMenu> second = ConversionMenu(source);
-    ASSERT_EQ(InvokeOffset(second.get(), 5), S_OK);  // .tgz: runs, and tells when the first is done
-    ASSERT_EQ(standin.WaitFor(2, 60000).size(), 2u);
+    ASSERT_EQ(InvokeOffset(second.get(), 5), S_OK);
+    ExpectWorkerRefusal(L"Morvane のインストール先が見つかりません。Morvane をインストールし直してください。");
     EXPECT_TRUE(TemporaryFoldersGone());
-    Sleep(1000);
-    EXPECT_EQ(standin.Records().size(), 2u) << "the .tar conversion ran";
+    Sleep(500);
+    EXPECT_TRUE(standin.Records().empty());
     EXPECT_EQ(ReadBytes(source), SampleTar());
+    EXPECT_FALSE(Exists(folder / L"sample.tgz"));
 }
 
 TEST_F(ConversionTest, CodeOutsideTheConversionsIsRefusedAndKeepsTheSelection)

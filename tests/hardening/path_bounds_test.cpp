@@ -121,13 +121,15 @@ TEST_F(TargetFolderBounds, EveryLengthFailsWithoutTheArchiverAndLeavesNoList)
 }
 
 // FormOutputPath held against the rule: target + "\" + the source's file
-// name (or the source), the file name's last "." on replaced by the new
-// extension; refused when either step does not fit 260 characters.
+// name (no "\" added after a target that ends in one), or the source; the
+// file name's last "." on replaced by the new extension; refused when
+// either step does not fit 260 characters.
 bool Model(const std::wstring& source, const std::wstring* target, const std::wstring& extension, std::wstring& output)
 {
     const size_t slash = source.find_last_of(L'\\');
     const std::wstring name = slash == std::wstring::npos ? source : source.substr(slash + 1);
-    const std::wstring joined = target ? *target + L"\\" + name : source;
+    const bool separator = target && (target->empty() || target->back() != L'\\');
+    const std::wstring joined = target ? *target + (separator ? L"\\" : L"") + name : source;
     if (joined.size() > MAX_PATH)
         return false;
     const size_t joinedSlash = joined.find_last_of(L'\\');

@@ -13,6 +13,8 @@
 #include "support/standin.h"
 #include "tools/tar_craft.h"
 
+#include <shellapi.h>
+
 namespace {
 
 const std::vector<std::wstring> EveryFormat = {L"lzh", L"zip", L"zip (pass)", L"bh", L"bz2", L"cab", L"gz",
@@ -128,6 +130,94 @@ TEST_F(DispatchTest, SecondPickOnTheSameObjectIsRefused)
     EXPECT_EQ(InvokeOffset(conversion.get(), 21), S_OK);
     EXPECT_EQ(InvokeOffset(conversion.get(), 21), E_INVALIDARG);
     EXPECT_EQ(standin.WaitFor(3, 60000).size(), 3u);
+}
+
+// A window of the test's own that picks the command, as Explorer's does.
+class OwnerWindow {
+public:
+    OwnerWindow() : m_window(CreateWindowExW(0, L"STATIC", L"picker", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                             nullptr, nullptr)) {}
+    ~OwnerWindow() { DestroyWindow(m_window); }
+    HWND get() const { return m_window; }
+
+private:
+    HWND m_window;
+};
+
+// A command the user picked and that cannot run says why, in a box owned by
+// the window that picked it; never when the caller allows no user interface.
+TEST_F(DispatchTest, RefusalIsToldInABoxOwnedByThePickingWindow)
+{
+    OwnerWindow owner;
+    ASSERT_NE(owner.get(), nullptr);
+    const std::wstring missing = folder / L"\u03a9mega.txt";  // not in code page 1252, and gone: no short name
+    struct Case {
+        std::wstring installPath;
+        std::wstring chosen;
+        HRESULT result;
+        std::wstring text;
+    } cases[] = {
+        {L"", source, HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND),
+         L"Morvane のインストール先が見つかりません。Morvane をインストールし直してください。"},
+        {folder.path(), source, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND),
+         L"Morvane.exe を起動できませんでした。\n\n" + folder.path() + L"\\Morvane.exe"},
+        {StandinScope::Folder(), missing, HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION),
+         L"次のファイルの名前はこのシステムの文字コードで表せないため、Morvane に渡せません。\n\n" + missing},
+    };
+    for (const Case& c : cases) {
+        SettingsScope::SetString(ArchiverKey, L"InstallPath", c.installPath);
+        for (bool noUi : {false, true}) {
+            BoxAnswerer answerer;
+            ComPtr<IShellExtInit> init = Dll().CreateInit();
+            ComPtr<IDataObject> data = HandMadeDataObject(BuildDropHandle({c.chosen}, true));
+            ASSERT_EQ(init->Initialize(nullptr, data.get(), nullptr), S_OK);
+            ComPtr<IContextMenu> menu;
+            init->QueryInterface(IID_IContextMenu, menu.put_void());
+            HMENU host = CreatePopupMenu();
+            menu->QueryContextMenu(host, 0, 1, 0x7FFF, CMF_NORMAL);
+            DestroyMenu(host);
+            EXPECT_EQ(InvokeOffset(menu.get(), 1, owner.get(), noUi ? CMIC_MASK_FLAG_NO_UI : 0), c.result)
+                << Utf8(c.text);
+            const std::vector<SeenBox> seen = answerer.Seen();
+            if (noUi) {
+                EXPECT_TRUE(seen.empty()) << Utf8(c.text);
+                continue;
+            }
+            ASSERT_EQ(seen.size(), 1u) << Utf8(c.text);
+            EXPECT_EQ(seen[0].text, c.text);
+            EXPECT_EQ(seen[0].owner, owner.get());
+            EXPECT_TRUE(seen[0].warningIcon && seen[0].okOnly);
+        }
+    }
+    Sleep(300);
+    EXPECT_TRUE(standin.Records().empty());
+}
+
+// Calls that no user made stay silent: items that do not exist, a second
+// pick, a pick before the menu was built, malformed conversion requests.
+TEST_F(DispatchTest, CallsNoUserMadeShowNothing)
+{
+    BoxAnswerer answerer;
+    SettingsScope::SetString(ArchiverKey, L"InstallPath", L"");
+    ComPtr<IContextMenu> menu = FullMenu(false);
+    EXPECT_EQ(InvokeOffset(menu.get(), 25), E_INVALIDARG);
+    EXPECT_EQ(InvokeVerb(menu.get(), "open"), E_INVALIDARG);
+    wchar_t label[64] = {};
+    EXPECT_EQ(menu->GetCommandString(99, GCS_VERBW, nullptr, reinterpret_cast<char*>(label), 64), E_INVALIDARG);
+    ComPtr<IShellExtInit> init = Dll().CreateInit();
+    ComPtr<IDataObject> data = ShellDataObject({source});
+    ASSERT_EQ(init->Initialize(nullptr, data.get(), nullptr), S_OK);
+    ComPtr<IContextMenu> unbuilt;
+    init->QueryInterface(IID_IContextMenu, unbuilt.put_void());
+    EXPECT_EQ(InvokeOffset(unbuilt.get(), 1), E_INVALIDARG);
+    for (const wchar_t* request : {L"26 C:\\x.zip", L"18 C:\\x.zip", L"20", L"x"})
+        Dll().RunConvertArchive(request);
+    SettingsScope::SetInstallPath(StandinScope::Folder());
+    ComPtr<IContextMenu> picked = FullMenu(false);
+    EXPECT_EQ(InvokeOffset(picked.get(), 1), S_OK);
+    EXPECT_EQ(InvokeOffset(picked.get(), 1), E_INVALIDARG);
+    EXPECT_EQ(standin.WaitFor(1).size(), 1u);
+    EXPECT_TRUE(answerer.Seen().empty());
 }
 
 }  // namespace

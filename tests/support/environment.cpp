@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <objbase.h>
 
+#include "support/invoke.h"
+
 void EnsureOle()
 {
     static thread_local bool done = false;
@@ -142,4 +144,23 @@ int RunProcess(const std::wstring& commandLine, DWORD timeoutMs)
         TerminateProcess(info.hProcess, 1);
     CloseHandle(info.hProcess);
     return static_cast<int>(code);
+}
+
+DriveLetterLink::DriveLetterLink(const std::wstring& folder)
+{
+    const std::string cDrive = UnixPath(L"C:\\");
+    const std::string folderUnix = UnixPath(folder);
+    const size_t at = cDrive.find("/dosdevices/");
+    if (at == std::string::npos || folderUnix.empty())
+        return;
+    m_link = Wide(cDrive.substr(0, at + 11)) + L"/m:";
+    // ln can return before the link is seen: wait for it.
+    m_ok = RunProcess(L"cmd /c start /wait /unix /bin/ln -sfn \"" + Wide(folderUnix) + L"\" \"" + m_link + L"\"") == 0 &&
+           WaitUntil([] { return GetFileAttributesW(L"M:\\") != INVALID_FILE_ATTRIBUTES; }, 5000);
+}
+
+DriveLetterLink::~DriveLetterLink()
+{
+    if (!m_link.empty())
+        RunProcess(L"cmd /c start /wait /unix /bin/rm -f \"" + m_link + L"\"");
 }

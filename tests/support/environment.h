@@ -50,5 +50,21 @@ public:
 
 bool KeyExists(HKEY root, const std::wstring& path);
 
+// Under Wine, the drive letter M: for a folder of the prefix: a link in its
+// dosdevices folder, as a mapped or subst drive gives one on Windows.
+// Removed again with the scope; ok() is false when it could not be made.
+class DriveLetterLink {
+public:
+    explicit DriveLetterLink(const std::wstring& folder);
+    ~DriveLetterLink();
+    DriveLetterLink(const DriveLetterLink&) = delete;
+    DriveLetterLink& operator=(const DriveLetterLink&) = delete;
+    bool ok() const { return m_ok; }
+
+private:
+    std::wstring m_link;
+    bool m_ok = false;
+};
+
 // Runs a command line, waits at most timeoutMs; returns the exit code, or -1 on time-out.
 int RunProcess(const std::wstring& commandLine, DWORD timeoutMs = 60000);

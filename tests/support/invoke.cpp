@@ -3,11 +3,12 @@
 
 #include "support/invoke.h"
 
-HRESULT InvokeOffset(IContextMenu* menu, UINT offset)
+HRESULT InvokeOffset(IContextMenu* menu, UINT offset, HWND owner, DWORD extraMask)
 {
     CMINVOKECOMMANDINFOEX info = {};
     info.cbSize = sizeof(info);
-    info.fMask = CMIC_MASK_UNICODE;
+    info.fMask = CMIC_MASK_UNICODE | extraMask;
+    info.hwnd = owner;
     info.lpVerb = MAKEINTRESOURCEA(offset);
     info.lpVerbW = MAKEINTRESOURCEW(offset);
     info.nShow = SW_SHOWNORMAL;
@@ -28,6 +29,7 @@ namespace {
 struct BoxSearch {
     const std::wstring* caption;
     HWND found;
+    bool ownProcess = false;
 };
 
 BOOL CALLBACK FindBox(HWND window, LPARAM parameter)
@@ -37,7 +39,10 @@ BOOL CALLBACK FindBox(HWND window, LPARAM parameter)
     wchar_t title[256] = {};
     GetClassNameW(window, className, 64);
     GetWindowTextW(window, title, 256);
-    if (std::wstring(className) == L"#32770" && *search->caption == title) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (std::wstring(className) == L"#32770" && *search->caption == title && IsWindowVisible(window) &&
+        (!search->ownProcess || process == GetCurrentProcessId())) {
         search->found = window;
         return FALSE;
     }
@@ -66,4 +71,57 @@ std::wstring MessageBoxText(HWND box)
 void PressOk(HWND box)
 {
     SendMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+}
+
+SeenBox DescribeBox(HWND box)
+{
+    // The icon control of a message box is 0x440 on Windows and Wine alike;
+    // the system's shared icons come back as the same handle.
+    const HICON icon = reinterpret_cast<HICON>(SendDlgItemMessageW(box, 0x440, STM_GETICON, 0, 0));
+    return SeenBox{MessageBoxText(box), GetWindow(box, GW_OWNER), icon && icon == LoadIconW(nullptr, IDI_WARNING),
+                   GetDlgItem(box, IDOK) != nullptr && GetDlgItem(box, IDCANCEL) == nullptr};
+}
+
+BoxAnswerer::BoxAnswerer() : m_thread(nullptr), m_stop(0)
+{
+    InitializeCriticalSection(&m_lock);
+    m_thread = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+}
+
+BoxAnswerer::~BoxAnswerer()
+{
+    InterlockedExchange(&m_stop, 1);
+    WaitForSingleObject(m_thread, INFINITE);
+    CloseHandle(m_thread);
+    DeleteCriticalSection(&m_lock);
+}
+
+std::vector<SeenBox> BoxAnswerer::Seen() const
+{
+    EnterCriticalSection(&m_lock);
+    std::vector<SeenBox> seen = m_seen;
+    LeaveCriticalSection(&m_lock);
+    return seen;
+}
+
+DWORD WINAPI BoxAnswerer::Run(void* self)
+{
+    BoxAnswerer* answerer = static_cast<BoxAnswerer*>(self);
+    const std::wstring caption = L"Morvane";
+    while (!answerer->m_stop) {
+        BoxSearch search = {&caption, nullptr, true};
+        EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
+        if (!search.found) {
+            Sleep(20);
+            continue;
+        }
+        const SeenBox seen = DescribeBox(search.found);
+        EnterCriticalSection(&answerer->m_lock);
+        answerer->m_seen.push_back(seen);
+        LeaveCriticalSection(&answerer->m_lock);
+        PressOk(search.found);
+        // Gone before the next look, so that one box is not counted twice.
+        WaitUntil([&] { return !IsWindow(search.found) || !IsWindowVisible(search.found); }, 5000);
+    }
+    return 0;
 }

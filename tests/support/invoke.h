@@ -4,9 +4,11 @@
 #include <shlobj.h>
 
 #include <string>
+#include <vector>
 
-// InvokeCommand with a CMINVOKECOMMANDINFOEX whose verb is the offset.
-HRESULT InvokeOffset(IContextMenu* menu, UINT offset);
+// InvokeCommand with a CMINVOKECOMMANDINFOEX whose verb is the offset, from
+// the owner window given, with extra fMask flags (CMIC_MASK_FLAG_NO_UI).
+HRESULT InvokeOffset(IContextMenu* menu, UINT offset, HWND owner = nullptr, DWORD extraMask = 0);
 // InvokeCommand with a verb string.
 HRESULT InvokeVerb(IContextMenu* menu, const char* verb);
 
@@ -15,6 +17,34 @@ HRESULT InvokeVerb(IContextMenu* menu, const char* verb);
 HWND WaitForMessageBox(const std::wstring& caption, DWORD timeoutMs);
 std::wstring MessageBoxText(HWND box);
 void PressOk(HWND box);
+
+// A message box as the user saw it.
+struct SeenBox {
+    std::wstring text;
+    HWND owner;
+    bool warningIcon;  // MB_ICONWARNING
+    bool okOnly;       // MB_OK: one button
+};
+SeenBox DescribeBox(HWND box);
+
+// Answers, from a thread of its own, every "Morvane" message box that this
+// process shows while it lives (a box blocks the thread that shows it), and
+// keeps what each said.
+class BoxAnswerer {
+public:
+    BoxAnswerer();
+    ~BoxAnswerer();
+    BoxAnswerer(const BoxAnswerer&) = delete;
+    BoxAnswerer& operator=(const BoxAnswerer&) = delete;
+    std::vector<SeenBox> Seen() const;
+
+private:
+    static DWORD WINAPI Run(void* self);
+    HANDLE m_thread;
+    volatile LONG m_stop;
+    mutable CRITICAL_SECTION m_lock;
+    std::vector<SeenBox> m_seen;
+};
 
 // Polls until predicate() holds or timeoutMs passes; returns its last value.
 template <class Predicate>
