@@ -146,7 +146,8 @@ extern "C" void CALLBACK RunConvertArchiveW(HWND, HINSTANCE, LPWSTR lpszCmdLine,
         // A transient object of the worker's own, not made by the class factory.
         CShellExt transient;
         InterlockedIncrement(&ModuleLockCount);
-        if (request->code >= FirstConversionCode && request->source) {
+        // A request without a path is no conversion anybody asked for: nothing to tell.
+        if (request->code >= FirstConversionCode && request->source && request->source[0]) {
             transient.ConvertArchive(request->code, request->source, request->target);
             // Nobody else tells the user: Explorer's part ended when this process started.
             transient.Refusal.Show(nullptr);

@@ -38,7 +38,9 @@ BOOL CALLBACK FindBox(HWND window, LPARAM parameter)
     wchar_t className[64] = {};
     wchar_t title[256] = {};
     GetClassNameW(window, className, 64);
-    GetWindowTextW(window, title, 256);
+    // Not GetWindowTextW: for a window of another thread of this process it
+    // sends WM_GETTEXT, and waits for a thread that may be waiting for us.
+    InternalGetWindowText(window, title, 256);
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
     if (std::wstring(className) == L"#32770" && *search->caption == title && IsWindowVisible(window) &&
