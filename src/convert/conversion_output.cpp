@@ -53,13 +53,11 @@ bool FileIdentity(const WCHAR* path, BY_HANDLE_FILE_INFORMATION* info)
     return file.valid() && GetFileInformationByHandle(file.get(), info);
 }
 
-// GetFullPathNameW (doubled separators and "." parts collapsed), then the
-// long form; false when the path names no existing file.
-bool CanonicalForm(const WCHAR* path, brxlib::HeapBuffer<WCHAR>& canonical)
+// GetFullPathNameW (doubled separators and "." parts collapsed) into full,
+// then the long form into canonical; false when the path names no
+// existing file.
+bool CanonicalForm(const WCHAR* path, brxlib::HeapBuffer<WCHAR>& full, brxlib::HeapBuffer<WCHAR>& canonical)
 {
-    brxlib::HeapBuffer<WCHAR> full(LongestExtendedPath + 1);
-    if (!full)
-        return false;
     const DWORD length = GetFullPathNameW(path, static_cast<DWORD>(full.size()), full.get(), nullptr);
     return length > 0 && length < full.size() && LookUpLongForm(full.get(), canonical);
 }
@@ -105,9 +103,13 @@ bool NamesSameFile(const WCHAR* a, const WCHAR* b)
     // And the paths themselves, in case a volume gives no stable index. A
     // path that names no existing file has no long form and is no file to
     // protect.
+    brxlib::HeapBuffer<WCHAR> full(LongestExtendedPath + 1);
     brxlib::HeapBuffer<WCHAR> longA(LongestExtendedPath + 1);
     brxlib::HeapBuffer<WCHAR> longB(LongestExtendedPath + 1);
-    if (!CanonicalForm(a, longA) || !CanonicalForm(b, longB))
+    // Without memory to tell, the source is not risked.
+    if (!full || !longA || !longB)
+        return true;
+    if (!CanonicalForm(a, full, longA) || !CanonicalForm(b, full, longB))
         return false;
     return CompareStringOrdinal(longA.get(), -1, longB.get(), -1, TRUE) == CSTR_EQUAL;
 }

@@ -23,5 +23,6 @@ bool FormConversionOutput(const WCHAR* source, const WCHAR* target, const WCHAR*
 
 // True when both paths name one existing file, however each is spelled:
 // short or long, any case, doubled separators, another drive letter or a
-// share for the same files.
+// share for the same files. Also true when memory runs out before it can
+// tell: the source is never risked.
 bool NamesSameFile(const WCHAR* a, const WCHAR* b);

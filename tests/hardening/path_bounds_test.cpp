@@ -54,24 +54,22 @@ TEST(InstallPathBounds, EveryLengthFrom240To265WithAndWithoutATerminator)
             hardening::SetInstallPathValue(stored, terminated);
             GuardedLocation guarded;
             ArchiverLocation& location = guarded.get();
-            const bool found = LocateArchiver(location);
+            const HRESULT hr = LocateArchiver(location);
             const std::wstring install(location.InstallPath, wcsnlen(location.InstallPath, MAX_PATH + 1));
             const std::wstring archiver(location.ArchiverPath, wcsnlen(location.ArchiverPath, MAX_PATH + 1));
             const std::string where = (terminated ? "terminated, " : "unterminated, ") + std::to_string(length);
             ASSERT_LE(install.size(), static_cast<size_t>(MAX_PATH)) << where;
             ASSERT_LE(archiver.size(), static_cast<size_t>(MAX_PATH)) << where;
-            if (!terminated || length > MAX_PATH) {
-                // Counts as missing.
-                EXPECT_EQ(install, L"") << where;
-                EXPECT_TRUE(found) << where;
-                EXPECT_EQ(archiver, Exe) << where;
-            } else if (length + Exe.size() <= MAX_PATH) {
+            if (terminated && length + Exe.size() <= MAX_PATH) {
+                EXPECT_EQ(hr, S_OK) << where;
                 EXPECT_EQ(install, stored) << where;
-                EXPECT_TRUE(found) << where;
                 EXPECT_EQ(archiver, stored + Exe) << where;
             } else {
-                EXPECT_EQ(install, stored) << where;
-                EXPECT_FALSE(found) << where;
+                // Missing, or an archiver path that would not fit: neither path is given.
+                EXPECT_EQ(hr, HRESULT_FROM_WIN32(!terminated || length > MAX_PATH ? ERROR_PATH_NOT_FOUND
+                                                                                   : ERROR_FILENAME_EXCED_RANGE))
+                    << where;
+                EXPECT_EQ(install, L"") << where;
                 EXPECT_EQ(archiver, L"") << where;
             }
             ++cases;
