@@ -94,13 +94,19 @@ public:
             MoveFileW((m_path + L".wine").c_str(), m_path.c_str());
     }
     bool ok() const { return m_ok; }
-    // The arguments of each run, after the program's own name.
+    // The arguments of each run, after the program's own path (Wine's msi
+    // writes it unquoted; Windows Installer may quote it).
     std::vector<std::string> Runs() const
     {
+        const std::string program = "powershell.exe";
         std::vector<std::string> runs;
         for (const standin_log::Record& record : standin_log::ReadLog(m_log)) {
-            const size_t end = record.cmdline.find(".exe\" ");
-            runs.push_back(end == std::string::npos ? record.cmdline : record.cmdline.substr(end + 6));
+            const size_t at = record.cmdline.find(program);
+            std::string arguments = at == std::string::npos ? record.cmdline : record.cmdline.substr(at + program.size());
+            for (char skipped : {'"', ' '})
+                if (!arguments.empty() && arguments[0] == skipped)
+                    arguments.erase(0, 1);
+            runs.push_back(arguments);
         }
         return runs;
     }
