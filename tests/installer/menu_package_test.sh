@@ -70,8 +70,8 @@ expect "verbs" "$(xp "count($menus//desktop5:Verb)")" 6
 expect "classes" "$(xp "count($classes)")" 3
 
 # The MSI: both files beside the DLL, the package byte for byte, and the two
-# steps with their Windows 11 condition (Wine reports an older build, and its
-# powershell.exe does nothing, so no run here can show them work).
+# steps with their Windows 11 condition (package_test.cpp runs them under
+# Wine's msiexec with a stand-in PowerShell; nothing here can run Add-AppxPackage).
 # A table's rows without its three header lines and without CR.
 table() {
   [ -f "$work/$1.tsv" ] || msiinfo export "$msi" "$1" | tail -n +4 | tr -d '\r' > "$work/$1.tsv"
