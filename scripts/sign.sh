@@ -30,7 +30,8 @@ menu="$build/installer/MorvaneX64-menu.msix"
 # The package's Publisher against the certificate's subject, both as Windows
 # writes a name ("CN=..., O=..."): RFC 2253 order, ", " between the parts.
 publisher=$(unzip -p "$menu" AppxManifest.xml |
-  xmllint --xpath 'string(/*[local-name()="Package"]/*[local-name()="Identity"]/@Publisher)' -)
+  xmllint --xpath 'string(/*[local-name()="Package"]/*[local-name()="Identity"]/@Publisher)' -) ||
+  die "cannot read the publisher of $menu (xmllint: bash scripts/setup.sh installs it)"
 subject=$(printf '%s' "$MORVANE_SIGN_PASSWORD" |
   { openssl pkcs12 -in "$MORVANE_SIGN_PFX" -passin stdin -nokeys -clcerts 2>/dev/null ||
     printf '%s' "$MORVANE_SIGN_PASSWORD" | openssl pkcs12 -legacy -in "$MORVANE_SIGN_PFX" -passin stdin -nokeys -clcerts; } |
