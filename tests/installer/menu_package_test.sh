@@ -100,13 +100,16 @@ expect "registration" "$(action RegisterMenuPackage)" \
   "1138|MORVANE_POWERSHELL|$flags \"Add-AppxPackage -Path '[#MorvaneX64_menu.msix]' -ExternalLocation '[INSTALLDIR]'\""
 expect "removal" "$(action UnregisterMenuPackage)" \
   "1138|MORVANE_POWERSHELL|$flags \"Get-AppxPackage -Name Brantix.MorvaneShellExtension | Remove-AppxPackage\""
-step() { table InstallExecuteSequence | awk -F'\t' -v a="$1" '$1 == a { print $2 "|" $3 }'; }
-sequence_of() { step "$1" | cut -d'|' -f2; }
-expect "registration step" "$(step RegisterMenuPackage | cut -d'|' -f1)" 'MORVANE_OS_BUILD >= 22000 AND NOT REMOVE~="ALL"'
-expect "removal step" "$(step UnregisterMenuPackage | cut -d'|' -f1)" 'MORVANE_OS_BUILD >= 22000 AND REMOVE~="ALL"'
-[ "$(sequence_of RegisterMenuPackage)" -gt "$(sequence_of InstallFiles)" ] || fail "registration runs before the files are there"
-[ "$(sequence_of UnregisterMenuPackage)" -lt "$(sequence_of RemoveFiles)" ] || fail "removal runs after the files are gone"
-[ "$(sequence_of SetMenuPowerShell)" -lt "$(sequence_of InstallInitialize)" ] || fail "power shell's path is set too late"
+condition() { table InstallExecuteSequence | awk -F'\t' -v a="$1" '$1 == a { print $2 }'; }
+expect "registration step" "$(condition RegisterMenuPackage)" 'MORVANE_OS_BUILD >= 22000 AND NOT REMOVE~="ALL"'
+expect "removal step" "$(condition UnregisterMenuPackage)" 'MORVANE_OS_BUILD >= 22000 AND REMOVE~="ALL"'
+# The order: the old product goes first, as before; the two deferred steps lie
+# inside the script (InstallInitialize to InstallFinalize), the removal before
+# the files go, the registration after they come.
+order=(InstallValidate RemoveExistingProducts SetMenuPowerShell InstallInitialize UnregisterMenuPackage
+       RemoveFiles InstallFiles RegisterMenuPackage WriteRegistryValues InstallFinalize)
+expect "sequence" "$(table InstallExecuteSequence | sort -t$'\t' -k3 -n | cut -f1 |
+  grep -xF -f <(printf '%s\n' "${order[@]}") | tr '\n' ' ')" "${order[*]} "
 
 [ "$failures" -eq 0 ] && echo "menu package: entries, block hashes, manifest and MSI steps as expected"
 exit "$failures"
