@@ -31,6 +31,8 @@ def block_map(name, data):
     blocks = "".join(
         '<Block Hash="%s"/>' % base64.b64encode(hashlib.sha256(data[i:i + BLOCK]).digest()).decode()
         for i in range(0, len(data), BLOCK))
+    # Entries are stored, so a Block has no Size (the size of a deflated
+    # block); the local header is 30 bytes and the name, no extra field.
     lfh_size = 30 + len(name.encode())
     return ('<?xml version="1.0" encoding="UTF-8"?>\n'
             '<BlockMap xmlns="http://schemas.microsoft.com/appx/2010/blockmap" '
