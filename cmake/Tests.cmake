@@ -88,4 +88,6 @@ endforeach()
 if(NOT MORVANE_HARDENED)
   add_test(NAME setup_script COMMAND bash ${CMAKE_SOURCE_DIR}/tests/scripts/setup_test.sh)
   add_test(NAME signing COMMAND bash ${CMAKE_SOURCE_DIR}/tests/scripts/signing_test.sh ${CMAKE_BINARY_DIR})
+  add_test(NAME installer_menu_package
+           COMMAND bash ${CMAKE_SOURCE_DIR}/tests/installer/menu_package_test.sh ${CMAKE_BINARY_DIR})
 endif()

@@ -9,6 +9,7 @@
 
 #include "installer/installer_support.h"
 #include "module/module.h"
+#include "standin-archiver/standin_log.h"
 
 using namespace installer_test;
 
@@ -64,6 +65,80 @@ ProbeResult Probe(const std::wstring& dll)
     }
     return {text.substr(0, bar), text.substr(bar + 1)};
 }
+
+std::wstring BuiltMenuPackage() { return std::wstring(MORVANE_BUILD_DIR) + L"\\installer\\MorvaneX64-menu.msix"; }
+
+// Wine's powershell.exe is a stub that does nothing and exits 0. The stand-in
+// archiver takes its place while a test runs: it logs each run with its
+// command line and fails (it gets no archiver command), as a PowerShell
+// without the package cmdlets would.
+class PowerShellStandIn {
+public:
+    PowerShellStandIn()
+    {
+        wchar_t system[MAX_PATH] = {};
+        GetSystemDirectoryW(system, MAX_PATH);
+        m_path = std::wstring(system) + L"\\WindowsPowerShell\\v1.0\\powershell.exe";
+        m_log = m_path + L".log";
+        m_saved = MoveFileExW(m_path.c_str(), (m_path + L".wine").c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+        m_ok = CopyFileW(STANDIN_EXE, m_path.c_str(), FALSE) != FALSE;
+        DeleteFileW(m_log.c_str());
+        SetEnvironmentVariableW(L"MORVANE_STANDIN_LOG", m_log.c_str());
+    }
+    ~PowerShellStandIn()
+    {
+        SetEnvironmentVariableW(L"MORVANE_STANDIN_LOG", nullptr);
+        DeleteFileW(m_log.c_str());
+        DeleteFileW(m_path.c_str());
+        if (m_saved)
+            MoveFileW((m_path + L".wine").c_str(), m_path.c_str());
+    }
+    bool ok() const { return m_ok; }
+    // The arguments of each run, after the program's own path (Wine's msi
+    // writes it unquoted; Windows Installer may quote it).
+    std::vector<std::string> Runs() const
+    {
+        const std::string program = "powershell.exe";
+        std::vector<std::string> runs;
+        for (const standin_log::Record& record : standin_log::ReadLog(m_log)) {
+            const size_t at = record.cmdline.find(program);
+            std::string arguments = at == std::string::npos ? record.cmdline : record.cmdline.substr(at + program.size());
+            for (char skipped : {'"', ' '})
+                if (!arguments.empty() && arguments[0] == skipped)
+                    arguments.erase(0, 1);
+            runs.push_back(arguments);
+        }
+        return runs;
+    }
+
+private:
+    std::wstring m_path;
+    std::wstring m_log;
+    bool m_saved = false;
+    bool m_ok = false;
+};
+
+// The build number Windows keeps in the registry, set for a test and put back.
+class OsBuildScope {
+public:
+    OsBuildScope() { m_had = ReadString(HKEY_LOCAL_MACHINE, Key, Name, &m_old); }
+    ~OsBuildScope()
+    {
+        if (m_had)
+            Set(m_old);
+    }
+    bool Set(const std::wstring& build)
+    {
+        return RegSetKeyValueW(HKEY_LOCAL_MACHINE, Key, Name, REG_SZ, build.c_str(),
+                               static_cast<DWORD>((build.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    }
+
+private:
+    static constexpr const wchar_t* Key = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+    static constexpr const wchar_t* Name = L"CurrentBuildNumber";
+    bool m_had = false;
+    std::wstring m_old;
+};
 
 class Installer : public ::testing::Test {
 protected:
@@ -328,4 +403,39 @@ TEST_F(Installer, OlderVersionDoesNotReplaceANewerOne)
     EXPECT_EQ(InstalledVersion(newer.productCode), newer.version);
     EXPECT_EQ(OurEntries(), ExpectedEntries(InstalledDll())) << Describe(OurEntries());
     EXPECT_TRUE(FileExists(InstalledDll()));
+}
+
+TEST_F(Installer, MenuPackageIsRegisteredFromWindows11OnAndUnregisteredOnRemoval)
+{
+    PowerShellStandIn powerShell;
+    ASSERT_TRUE(powerShell.ok());
+    OsBuildScope build;
+    const std::wstring folder = InstallFolder() + L"\\";
+    const std::string flags = "-NoProfile -NonInteractive -ExecutionPolicy Bypass -Command ";
+    const std::vector<std::string> expected = {
+        flags + "\"Add-AppxPackage -Path '" + Narrow(folder) + "MorvaneX64-menu.msix' -ExternalLocation '" +
+            Narrow(folder) + "'\"",
+        flags + "\"Get-AppxPackage -Name Brantix.MorvaneShellExtension | Remove-AppxPackage\""};
+
+    // Windows 10 (19045): the package is installed beside the DLL, never registered.
+    ASSERT_TRUE(build.Set(L"19045"));
+    DWORD code = Install(MainPackage());
+    ASSERT_TRUE(InstallSucceeded(code)) << "msiexec /i gave " << code << "\n" << LastMsiexecLog();
+    EXPECT_TRUE(FileBytes(folder + L"MorvaneX64-menu.msix") == FileBytes(BuiltMenuPackage()));
+    EXPECT_TRUE(FileExists(folder + L"MorvaneX64-menu.png"));
+    code = Msiexec(L"/x " + Quoted(MainPackage()));
+    ASSERT_TRUE(InstallSucceeded(code)) << "msiexec /x gave " << code << "\n" << LastMsiexecLog();
+    EXPECT_EQ(powerShell.Runs(), std::vector<std::string>{});
+
+    // Windows 11: registered after the files, unregistered on removal; the
+    // stand-in's failure fails neither.
+    ASSERT_TRUE(build.Set(L"22000"));
+    code = Install(MainPackage());
+    ASSERT_TRUE(InstallSucceeded(code)) << "msiexec /i gave " << code << "\n" << LastMsiexecLog();
+    EXPECT_EQ(powerShell.Runs(), std::vector<std::string>{expected[0]});
+    EXPECT_EQ(OurEntries(), ExpectedEntries(InstalledDll())) << Describe(OurEntries());
+    code = Msiexec(L"/x " + Quoted(MainPackage()));
+    ASSERT_TRUE(InstallSucceeded(code)) << "msiexec /x gave " << code << "\n" << LastMsiexecLog();
+    EXPECT_EQ(powerShell.Runs(), expected);
+    EXPECT_FALSE(FolderExists(InstallFolder()));
 }

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # signing_test.sh BUILD_DIR: scripts/sign.sh with a throwaway self-signed
-# code-signing certificate; both signatures checked by osslsigncode, the DLL
-# inside the signed package included, and a tampered copy must fail.
+# code-signing certificate whose subject is the menu package's publisher;
+# the three signatures checked by osslsigncode, the DLL and the menu package
+# inside the signed MSI included, and tampered copies must fail. A
+# certificate of another subject is refused before anything is signed.
 set -u
 root=$(cd "$(dirname "$(readlink -f "$0")")/../.." && pwd)
 build=$(cd "$1" && pwd)
@@ -10,39 +12,56 @@ trap 'rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Morvane test signer" \
-  -addext "keyUsage=critical,digitalSignature" -addext "extendedKeyUsage=codeSigning" \
-  -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null || { echo "openssl req failed"; exit 1; }
-openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -out "$work/signer.pfx" \
-  -passout pass:'test pass' || { echo "openssl pkcs12 failed"; exit 1; }
+# certificate NAME SUBJECT: NAME.pem and NAME.pfx in the work folder.
+certificate() {
+  openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "$2" \
+    -addext "keyUsage=critical,digitalSignature" -addext "extendedKeyUsage=codeSigning" \
+    -keyout "$work/$1.key" -out "$work/$1.pem" 2>/dev/null || { echo "openssl req failed"; exit 1; }
+  openssl pkcs12 -export -inkey "$work/$1.key" -in "$work/$1.pem" -out "$work/$1.pfx" \
+    -passout pass:'test pass' || { echo "openssl pkcs12 failed"; exit 1; }
+}
+sign() { MORVANE_SIGN_PFX="$work/$1.pfx" MORVANE_SIGN_PASSWORD='test pass' bash "$root/scripts/sign.sh" "$build"; }
 
-MORVANE_SIGN_PFX="$work/signer.pfx" MORVANE_SIGN_PASSWORD='test pass' bash "$root/scripts/sign.sh" "$build" ||
-  { echo "FAIL: sign.sh failed"; exit 1; }
+# The build's publisher ("CN=..., O=...") as openssl's subject ("/O=.../CN=...").
+publisher=$(sed -n 's/^MORVANE_PACKAGE_PUBLISHER:[A-Z]*=//p' "$build/CMakeCache.txt")
+subject=$(printf '%s' "$publisher" | awk -F', ' '{ for (i = NF; i > 0; i--) printf "/%s", $i }')
+certificate other "/CN=Someone Else"
+rm -rf "$build/signed"
+sign other >/dev/null 2>"$work/other.txt" && fail "sign.sh signed with a certificate that is not the package's publisher"
+grep -qF "\"$publisher\" but the certificate's subject is \"CN=Someone Else\"" "$work/other.txt" ||
+  fail "sign.sh did not name both publishers: $(cat "$work/other.txt")"
+[ -z "$(ls "$build/signed" 2>/dev/null)" ] || fail "sign.sh signed files before refusing the certificate"
+
+certificate signer "$subject"
+sign signer || { echo "FAIL: sign.sh failed"; exit 1; }
 
 # verify FILE: osslsigncode's verdict on FILE's signature by the test certificate.
-verify() { osslsigncode verify -CAfile "$work/cert.pem" -in "$1" >"$work/verify.txt" 2>&1; }
+verify() { osslsigncode verify -CAfile "$work/signer.pem" -in "$1" >"$work/verify.txt" 2>&1; }
 expect_valid() {
   if ! verify "$1" || ! grep -q "^Signature verification: ok" "$work/verify.txt"; then
     fail "$2 does not verify:"; cat "$work/verify.txt"; return
   fi
-  grep -q "Message digest algorithm: SHA256" "$work/verify.txt" || fail "$2 is not signed with SHA-256"
-  grep -q "Morvane test signer" "$work/verify.txt" || fail "$2 is not signed by the test certificate"
+  grep -Eq "Message digest algorithm *: SHA256" "$work/verify.txt" || fail "$2 is not signed with SHA-256"
+  grep -qF "Subject: $subject" "$work/verify.txt" || fail "$2 is not signed by the test certificate"
 }
 
 signed="$build/signed"
 expect_valid "$signed/MorvaneX64.dll" "the signed DLL"
+expect_valid "$signed/MorvaneX64-menu.msix" "the signed menu package"
 expect_valid "$signed/MorvaneX64.msi" "the signed package"
 
-# The package carries the signed DLL, not the build's unsigned one.
+# The package carries the signed DLL and menu package, not the build's unsigned ones.
 mkdir -p "$work/unpacked"
 (cd "$work/unpacked" && msiextract "$signed/MorvaneX64.msi" >/dev/null) || fail "msiextract failed"
-packed=$(find "$work/unpacked" -name MorvaneX64.dll | head -1)
-if [ -z "$packed" ]; then
-  fail "no MorvaneX64.dll in the signed package"
-else
-  cmp -s "$packed" "$signed/MorvaneX64.dll" || fail "the package does not carry the signed DLL"
-  expect_valid "$packed" "the DLL inside the signed package"
-fi
+for file in MorvaneX64.dll MorvaneX64-menu.msix; do
+  packed=$(find "$work/unpacked" -name "$file" | head -1)
+  if [ -z "$packed" ]; then
+    fail "no $file in the signed package"
+  else
+    cmp -s "$packed" "$signed/$file" || fail "the package does not carry the signed $file"
+    expect_valid "$packed" "the $file inside the signed package"
+  fi
+done
 
 # One changed byte in the signed code must break the signature; the build's
 # own DLL stays unsigned.
@@ -50,6 +69,13 @@ cp "$signed/MorvaneX64.dll" "$work/tampered.dll"
 printf '\xCC' | dd of="$work/tampered.dll" bs=1 seek=1100 conv=notrunc status=none
 verify "$work/tampered.dll" && fail "a tampered DLL still verifies"
 verify "$build/MorvaneX64.dll" && fail "the build's own DLL is signed"
+# The same for one changed byte of the signed menu package's manifest (stored
+# uncompressed: "Brantix" becomes "Brantiy").
+cp "$signed/MorvaneX64-menu.msix" "$work/tampered.msix"
+at=$(grep -abo 'Brantix</PublisherDisplayName>' "$work/tampered.msix" | head -1 | cut -d: -f1)
+printf 'y' | dd of="$work/tampered.msix" bs=1 seek=$((at + 6)) conv=notrunc status=none
+cmp -s "$work/tampered.msix" "$signed/MorvaneX64-menu.msix" && fail "the menu package was not changed"
+verify "$work/tampered.msix" && fail "a tampered menu package still verifies"
 
-[ "$failures" -eq 0 ] && echo "signatures of the DLL and the package verify; a tampered copy does not"
+[ "$failures" -eq 0 ] && echo "signatures of the DLL, the menu package and the MSI verify; tampered copies do not"
 exit "$failures"

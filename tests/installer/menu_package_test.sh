@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# menu_package_test.sh BUILD_DIR: the Windows 11 menu's package as built, read
+# by tools other than the one that wrote it (Info-ZIP, openssl, xmllint,
+# msitools): its entries, every block hash of its block map, the manifest's
+# required declarations, and the MSI that carries it and registers it.
+# Windows itself (Add-AppxPackage, Explorer) is not here to ask.
+set -u
+build=$(cd "$1" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+expect() { [ "$2" = "$3" ] || fail "$1: got '$2', expected '$3'"; }
+cache() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
+
+msix="$build/installer/MorvaneX64-menu.msix"
+msi="$build/installer/MorvaneX64.msi"
+[ -f "$msix" ] && [ -f "$msi" ] || { echo "FAIL: $msix or $msi not built"; exit 1; }
+
+# Entries: the footprint files and no payload.
+expect "entries" "$(unzip -Z1 "$msix" | tr '\n' ' ')" "AppxManifest.xml AppxBlockMap.xml [Content_Types].xml "
+unzip -p "$msix" AppxManifest.xml > "$work/manifest.xml"
+unzip -p "$msix" AppxBlockMap.xml > "$work/blockmap.xml"
+
+# Block map: the manifest alone is listed; its size, its local header's size,
+# and one SHA-256 per 64 KiB, recomputed here from the bytes unzip gives.
+bm() { xmllint --xpath "$1" "$work/blockmap.xml" 2>/dev/null; }
+expect "block map hash method" "$(bm 'string(/*/@HashMethod)')" "http://www.w3.org/2001/04/xmlenc#sha256"
+expect "block map files" "$(bm 'count(/*/*)')" 1
+expect "block map file name" "$(bm 'string(/*/*/@Name)')" AppxManifest.xml
+expect "block map file size" "$(bm 'string(/*/*/@Size)')" "$(stat -c %s "$work/manifest.xml")"
+offset=$(zipinfo -v "$msix" AppxManifest.xml | sed -n 's/^ *offset of local header from start of archive: *\([0-9]*\).*/\1/p')
+read -r name_len extra_len < <(od -An -tu2 -j $((offset + 26)) -N4 "$msix")
+expect "block map LfhSize" "$(bm 'string(/*/*/@LfhSize)')" $((30 + name_len + extra_len))
+(cd "$work" && split -b 65536 -d -a 4 manifest.xml block.)
+blocks=("$work"/block.*)
+expect "blocks" "$(bm 'count(/*/*/*)')" "${#blocks[@]}"
+for i in "${!blocks[@]}"; do
+  hash=$(openssl dgst -sha256 -binary "${blocks[$i]}" | base64)
+  expect "hash of block $i" "$(bm "string(/*/*/*[$((i + 1))]/@Hash)")" "$hash"
+done
+
+# Manifest: the declarations Windows and Explorer need, by XPath with namespaces.
+namespaces="setns p=http://schemas.microsoft.com/appx/manifest/foundation/windows10
+setns uap=http://schemas.microsoft.com/appx/manifest/uap/windows10
+setns uap10=http://schemas.microsoft.com/appx/manifest/uap/windows10/10
+setns rescap=http://schemas.microsoft.com/appx/manifest/foundation/windows10/restrictedcapabilities
+setns desktop4=http://schemas.microsoft.com/appx/manifest/desktop/windows10/4
+setns desktop5=http://schemas.microsoft.com/appx/manifest/desktop/windows10/5
+setns com=http://schemas.microsoft.com/appx/manifest/com/windows10"
+xp() { printf '%s\nxpath %s\n' "$namespaces" "$1" | xmllint --shell "$work/manifest.xml" | sed -n 's/^.*Object is a [^:]*: //p'; }
+app=/p:Package/p:Applications/p:Application
+expect "version" "$(xp 'string(/p:Package/p:Identity/@Version)')" "$(cache MORVANE_VERSION).0"
+expect "publisher" "$(xp 'string(/p:Package/p:Identity/@Publisher)')" "$(cache MORVANE_PACKAGE_PUBLISHER)"
+expect "external content" "$(xp 'string(/p:Package/p:Properties/uap10:AllowExternalContent)')" true
+expect "target device" "$(xp "string(/p:Package/p:Dependencies/p:TargetDeviceFamily[@Name='Windows.Desktop']/@MinVersion)")" 10.0.19041.0
+expect "capabilities" "$(xp "count(/p:Package/p:Capabilities/rescap:Capability[@Name='runFullTrust' or @Name='unvirtualizedResources'])")" 2
+expect "application" "$(xp "count($app[@uap10:TrustLevel='mediumIL' and @uap10:RuntimeBehavior='win32App' and @Executable='Morvane.exe'])")" 1
+expect "no app list entry" "$(xp "string($app/uap:VisualElements/@AppListEntry)")" none
+expect "logos" "$(xp "count(//@*[contains(local-name(), 'Logo')][. = 'MorvaneX64-menu.png']) + count(/p:Package/p:Properties/p:Logo[. = 'MorvaneX64-menu.png'])")" 3
+menus="$app/p:Extensions/desktop4:Extension[@Category='windows.fileExplorerContextMenus']/desktop4:FileExplorerContextMenus"
+classes="$app/p:Extensions/com:Extension[@Category='windows.comServer']/com:ComServer/com:SurrogateServer/com:Class"
+for clsid in E36ED9A2-33D2-4554-9AF8-C96929DAF071 A9C48BF5-FB2D-4A1D-A749-BA1034401A06 F2DD079B-AFA4-49FE-8E53-7DDFAF1630F9; do
+  for type in '*' Directory; do
+    expect "verb $clsid for $type" "$(xp "count($menus/desktop5:ItemType[@Type='$type']/desktop5:Verb[@Clsid='$clsid'])")" 1
+  done
+  expect "class $clsid" "$(xp "count($classes[@Id='$clsid' and @Path='MorvaneX64.dll' and @ThreadingModel='STA'])")" 1
+done
+expect "verbs" "$(xp "count($menus//desktop5:Verb)")" 6
+expect "classes" "$(xp "count($classes)")" 3
+
+# The MSI: both files beside the DLL, the package byte for byte, and the two
+# steps with their Windows 11 condition (package_test.cpp runs them under
+# Wine's msiexec with a stand-in PowerShell; nothing here can run Add-AppxPackage).
+# A table's rows without its three header lines and without CR.
+table() {
+  [ -f "$work/$1.tsv" ] || msiinfo export "$msi" "$1" | tail -n +4 | tr -d '\r' > "$work/$1.tsv"
+  cat "$work/$1.tsv"
+}
+dll_component=$(table File | awk -F'\t' '$3 == "MorvaneX64.dll" { print $2 }')
+directory_of() { table Component | awk -F'\t' -v c="$1" '$1 == c { print $3 }'; }
+for file in MorvaneX64-menu.msix MorvaneX64-menu.png; do
+  component=$(table File | awk -F'\t' -v f="$file" '$3 == f { print $2 }')
+  [ -n "$component" ] || { fail "no $file in the MSI's File table"; continue; }
+  expect "folder of $file" "$(directory_of "$component")" "$(directory_of "$dll_component")"
+done
+(cd "$work" && msiextract "$msi" >/dev/null) || fail "msiextract failed"
+packed=$(find "$work" -path "$work/*/MorvaneX64-menu.msix" | head -1)
+cmp -s "$packed" "$msix" || fail "the MSI does not carry the built menu package"
+expect "OS build search" "$(table RegLocator | grep -P '^OsBuildNumber\t')" \
+  "$(printf 'OsBuildNumber\t2\tSOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\tCurrentBuildNumber\t18')"
+expect "OS build property" "$(table AppSearch)" "$(printf 'MORVANE_OS_BUILD\tOsBuildNumber')"
+expect "power shell" "$(table CustomAction | grep -P '^SetMenuPowerShell\t')" \
+  "$(printf 'SetMenuPowerShell\t51\tMORVANE_POWERSHELL\t[System64Folder]WindowsPowerShell\\v1.0\\powershell.exe\t')"
+# 1138: an executable named by a property (50), deferred (1024), its result
+# ignored (64), as the installing user (no 2048).
+action() { table CustomAction | awk -F'\t' -v a="$1" '$1 == a { print $2 "|" $3 "|" $4 }'; }
+flags="-NoProfile -NonInteractive -ExecutionPolicy Bypass -Command"
+expect "registration" "$(action RegisterMenuPackage)" \
+  "1138|MORVANE_POWERSHELL|$flags \"Add-AppxPackage -Path '[#MorvaneX64_menu.msix]' -ExternalLocation '[INSTALLDIR]'\""
+expect "removal" "$(action UnregisterMenuPackage)" \
+  "1138|MORVANE_POWERSHELL|$flags \"Get-AppxPackage -Name Brantix.MorvaneShellExtension | Remove-AppxPackage\""
+condition() { table InstallExecuteSequence | awk -F'\t' -v a="$1" '$1 == a { print $2 }'; }
+expect "registration step" "$(condition RegisterMenuPackage)" 'MORVANE_OS_BUILD >= 22000 AND NOT REMOVE~="ALL"'
+expect "removal step" "$(condition UnregisterMenuPackage)" 'MORVANE_OS_BUILD >= 22000 AND REMOVE~="ALL"'
+# The order: the old product goes first, as before; the two deferred steps lie
+# inside the script (InstallInitialize to InstallFinalize), the removal before
+# the files go, the registration after they come.
+order=(InstallValidate RemoveExistingProducts SetMenuPowerShell InstallInitialize UnregisterMenuPackage
+       RemoveFiles InstallFiles RegisterMenuPackage WriteRegistryValues InstallFinalize)
+expect "sequence" "$(table InstallExecuteSequence | sort -t$'\t' -k3 -n | cut -f1 |
+  grep -xF -f <(printf '%s\n' "${order[@]}") | tr '\n' ' ')" "${order[*]} "
+
+[ "$failures" -eq 0 ] && echo "menu package: entries, block hashes, manifest and MSI steps as expected"
+exit "$failures"
