@@ -7,12 +7,14 @@
 
 #include <regex>
 
+#include "shellext/explorer_command.h"
 #include "support/data_objects.h"
 #include "support/environment.h"
 #include "support/explorer_commands.h"
 #include "support/invoke.h"
 #include "support/morvane_dll.h"
 #include "support/standin.h"
+#include "support/test_allocator.h"
 #include "tools/tar_craft.h"
 
 namespace {
@@ -175,6 +177,41 @@ TEST_F(ExplorerCommandTest, SubCommandsRunTheClassicCommands)
         EXPECT_EQ(Runs(records, seen, c.runs), Runs(records, seen + c.runs, c.runs)) << c.code;
         seen += 2 * c.runs;
     }
+}
+
+// Memory running out anywhere between the item array and the command
+// refuses the command: nothing runs and no block is left behind. Through
+// the module's code linked into the test, whose allocator can fail.
+TEST_F(ExplorerCommandTest, AllocationFailureAnywhereInInvokeRunsNothingAndLeaksNothing)
+{
+    SettingsScope::EnableMenus({L"zip"});
+    ComPtr<IExplorerCommand> root;
+    ASSERT_EQ(CreateCompressCommand(IID_IExplorerCommand, root.put_void()), S_OK);
+    ComPtr<IEnumExplorerCommand> subs;
+    ASSERT_EQ(root->EnumSubCommands(subs.put()), S_OK);
+    ComPtr<IExplorerCommand> zip;
+    ASSERT_EQ(subs->Next(1, zip.put(), nullptr), S_OK);
+    ComPtr<IShellItemArray> items = ItemArray({source, other});
+    int failures = 0;
+    for (long n = 1;; ++n) {
+        test_alloc::Reset();
+        const long live = test_alloc::LiveBlocks();
+        test_alloc::FailAt(n);
+        const HRESULT hr = zip->Invoke(items.get(), nullptr);
+        const bool injected = test_alloc::Allocations() >= n;
+        test_alloc::Reset();
+        if (!injected) {
+            EXPECT_EQ(hr, S_OK);
+            break;
+        }
+        ++failures;
+        EXPECT_EQ(hr, E_OUTOFMEMORY) << n;
+        EXPECT_EQ(test_alloc::LiveBlocks(), live) << n;
+    }
+    EXPECT_GE(failures, 4);
+    EXPECT_EQ(standin.WaitFor(1).size(), 1u);
+    Sleep(300);
+    EXPECT_EQ(standin.Records().size(), 1u) << "only the run without a failure";
 }
 
 // A selection holding an item with no file-system path (the Control Panel)
