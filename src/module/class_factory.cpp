@@ -1,7 +1,5 @@
 #include "module/class_factory.h"
 
-#include <new>
-
 #include "brxlib/memory.h"
 #include "module/module.h"
 #include "shellext/shell_ext.h"
@@ -41,13 +39,15 @@ STDMETHODIMP CShellExtClassFactory::CreateInstance(IUnknown* outer, REFIID riid,
     *ppv = nullptr;
     if (outer)
         return CLASS_E_NOAGGREGATION;
-    void* memory = brxlib::Allocate(sizeof(CShellExt));
-    if (!memory)
+    return m_create(riid, ppv);
+}
+
+HRESULT CreateShellExtObject(REFIID riid, void** ppv)
+{
+    // Born holding one reference: a refused first QueryInterface must not leak it.
+    CShellExt* object = CShellExt::Create();
+    if (!object)
         return E_OUTOFMEMORY;
-    CShellExt* object = new (memory) CShellExt();
-    InterlockedIncrement(&ModuleLockCount);
-    // The object is born with count 0: a refused first QueryInterface must not leak it.
-    object->AddRef();
     const HRESULT hr = object->QueryInterface(riid, ppv);
     object->Release();
     return hr;

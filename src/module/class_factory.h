@@ -2,10 +2,17 @@
 #include <windows.h>
 #include <unknwn.h>
 
-// Creates CShellExt objects; one per DllGetClassObject call.
+// Makes a new object of one class and hands out the asked interface.
+typedef HRESULT (*ObjectCreator)(REFIID riid, void** ppv);
+
+// A new CShellExt, the classic handler.
+HRESULT CreateShellExtObject(REFIID riid, void** ppv);
+
+// Creates objects of one of the module's classes; one factory per
+// DllGetClassObject call.
 class CShellExtClassFactory : public IClassFactory {
 public:
-    CShellExtClassFactory() : m_refCount(0) {}
+    explicit CShellExtClassFactory(ObjectCreator create = CreateShellExtObject) : m_refCount(0), m_create(create) {}
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
     STDMETHODIMP_(ULONG) AddRef() override;
@@ -15,4 +22,5 @@ public:
 
 private:
     LONG m_refCount;
+    ObjectCreator m_create;
 };

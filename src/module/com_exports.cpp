@@ -4,12 +4,30 @@
 #include "brxlib/memory.h"
 #include "module/class_factory.h"
 #include "module/module.h"
+#include "shellext/explorer_command.h"
 
 namespace {
 
-bool IsModuleClass(REFCLSID rclsid)
+struct ModuleClass {
+    const CLSID* clsid;
+    ObjectCreator create;
+};
+
+// The classic handler, which registration declares, and the three entries
+// of the Windows 11 menu, which the app package declares.
+const ModuleClass ModuleClasses[] = {
+    {&CLSID_MorvaneShellExt, CreateShellExtObject},
+    {&CLSID_MorvaneExtractCommand, CreateExtractCommand},
+    {&CLSID_MorvaneCompressCommand, CreateCompressCommand},
+    {&CLSID_MorvaneConvertCommand, CreateConvertCommand},
+};
+
+ObjectCreator FindModuleClass(REFCLSID rclsid)
 {
-    return IsEqualCLSID(rclsid, CLSID_MorvaneShellExt) != FALSE;
+    for (const ModuleClass& entry : ModuleClasses)
+        if (IsEqualCLSID(rclsid, *entry.clsid))
+            return entry.create;
+    return nullptr;
 }
 
 }  // namespace
@@ -19,12 +37,13 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv)
     if (!ppv)
         return E_POINTER;
     *ppv = nullptr;
-    if (!IsModuleClass(rclsid))
+    const ObjectCreator create = FindModuleClass(rclsid);
+    if (!create)
         return CLASS_E_CLASSNOTAVAILABLE;
     void* memory = brxlib::Allocate(sizeof(CShellExtClassFactory));
     if (!memory)
         return E_OUTOFMEMORY;
-    CShellExtClassFactory* factory = new (memory) CShellExtClassFactory();
+    CShellExtClassFactory* factory = new (memory) CShellExtClassFactory(create);
     InterlockedIncrement(&ModuleLockCount);
     // Hold a reference over QueryInterface so that a refused interface frees the factory.
     factory->AddRef();

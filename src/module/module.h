@@ -10,5 +10,6 @@ extern HINSTANCE ModuleInstance;
 // Live factories and objects of this module plus transient users; changed
 // only with interlocked operations, from any thread.
 extern LONG ModuleLockCount;
-// The one class this module serves; registration writes the same value.
+// The classic handler's class; registration writes the same value. The
+// Windows 11 menu's classes are in shellext/explorer_command.h.
 extern const CLSID CLSID_MorvaneShellExt;

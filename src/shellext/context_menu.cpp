@@ -1,18 +1,9 @@
 // IContextMenu::QueryContextMenu: the extract, compress and convert entries.
-#include "registry/registry_key.h"
 #include "shellext/menu_settings.h"
 #include "shellext/menu_tables.h"
 #include "shellext/shell_ext.h"
 
 namespace {
-
-struct EffectiveSwitches {
-    bool cmCompress;
-    bool cmExtract;
-    bool ddCompress;
-    bool ddExtract;
-    bool conversion;
-};
 
 // Inserts command items with consecutive ids from idCmdFirst, never above
 // idCmdLast (the rest of the range belongs to other handlers), and records
@@ -78,37 +69,13 @@ void RemoveInsertedItems(HMENU menu, UINT indexMenu, int countBefore)
         DeleteMenu(menu, start, MF_BYPOSITION);
 }
 
-// Reads the switches through one wrapper, which ends holding m_tbsShell (or,
-// when that cannot be opened, still the extension's key, where the four
-// switches are normally absent).
-EffectiveSwitches ReadEffectiveSwitches(RegistryKey& settings, bool dragDrop, int selected)
-{
-    settings.Create(MenuSettingsKey::Extension);
-    const bool additionalMenu = ReadSwitch(settings.key(), L"AdditionalMenu");
-    settings.Create(MenuSettingsKey::Shell);
-    const HKEY shell = settings.key();
-    const bool cmCompress = ReadSwitch(shell, L"m_chkCMCompress");
-    const bool cmExtract = ReadSwitch(shell, L"m_chkCMExtract");
-    const bool ddCompress = ReadSwitch(shell, L"m_chkDDCompress");
-    const bool ddExtract = ReadSwitch(shell, L"m_chkDDExtract");
-    EffectiveSwitches on;
-    on.cmCompress = cmCompress && !dragDrop;
-    on.cmExtract = cmExtract && !dragDrop;
-    on.ddCompress = ddCompress && dragDrop;
-    on.ddExtract = ddExtract && dragDrop;
-    on.conversion = additionalMenu && selected == 1;
-    return on;
-}
-
 void InsertCompressFormats(MenuBuilder& builder, HMENU popup)
 {
-    RegistryKey formats;
-    if (!formats.Create(MenuSettingsKey::CompressMenu))
-        return;
+    const CompressFormat* enabled[14];
+    const int count = ReadEnabledFormats(enabled);
     UINT position = 0;
-    for (const CompressFormat& format : CompressFormatTable) {
-        if (ReadFormatEnabled(formats.key(), format.valueName) &&
-            builder.InsertCommandItem(popup, position, format.code, format.label))
+    for (int i = 0; i < count; ++i) {
+        if (builder.InsertCommandItem(popup, position, enabled[i]->code, enabled[i]->label))
             ++position;
     }
 }

@@ -35,3 +35,35 @@ bool ReadFormatEnabled(HKEY key, const WCHAR* name)
         return false;
     return FirstWord(buffer) != 0;
 }
+
+EffectiveSwitches ReadEffectiveSwitches(RegistryKey& settings, bool dragDrop, int selected)
+{
+    settings.Create(MenuSettingsKey::Extension);
+    const bool additionalMenu = ReadSwitch(settings.key(), L"AdditionalMenu");
+    settings.Create(MenuSettingsKey::Shell);
+    const HKEY shell = settings.key();
+    const bool cmCompress = ReadSwitch(shell, L"m_chkCMCompress");
+    const bool cmExtract = ReadSwitch(shell, L"m_chkCMExtract");
+    const bool ddCompress = ReadSwitch(shell, L"m_chkDDCompress");
+    const bool ddExtract = ReadSwitch(shell, L"m_chkDDExtract");
+    EffectiveSwitches on;
+    on.cmCompress = cmCompress && !dragDrop;
+    on.cmExtract = cmExtract && !dragDrop;
+    on.ddCompress = ddCompress && dragDrop;
+    on.ddExtract = ddExtract && dragDrop;
+    on.conversion = additionalMenu && selected == 1;
+    return on;
+}
+
+int ReadEnabledFormats(const CompressFormat* (&enabled)[14])
+{
+    RegistryKey formats;
+    if (!formats.Create(MenuSettingsKey::CompressMenu))
+        return 0;
+    int count = 0;
+    for (const CompressFormat& format : CompressFormatTable) {
+        if (ReadFormatEnabled(formats.key(), format.valueName))
+            enabled[count++] = &format;
+    }
+    return count;
+}

@@ -1,8 +1,21 @@
 // Identity and lifetime of CShellExt.
 #include "shellext/shell_ext.h"
 
+#include <new>
+
 #include "brxlib/memory.h"
 #include "module/module.h"
+
+CShellExt* CShellExt::Create()
+{
+    void* memory = brxlib::Allocate(sizeof(CShellExt));
+    if (!memory)
+        return nullptr;
+    CShellExt* object = new (memory) CShellExt();
+    InterlockedIncrement(&ModuleLockCount);
+    object->AddRef();
+    return object;
+}
 
 CShellExt::CShellExt() : TargetFolder(), m_refCount(0), m_dataObject(nullptr)
 {

@@ -19,6 +19,10 @@ public:
         int code;            // CommandCode
     };
 
+    // A new object holding one reference, counted in ModuleLockCount; null
+    // when memory ran out.
+    static CShellExt* Create();
+
     CShellExt();
     // Releases the data object, lowers ModuleLockCount, frees both arrays.
     ~CShellExt();

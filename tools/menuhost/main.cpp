@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "exit_codes.h"
+#include "explorer_commands.h"
 #include "handler_host.h"
 #include "handler_registry.h"
 #include "host_menu.h"
@@ -46,6 +47,13 @@ int Run(const Options& given)
         throw HostError(kExitSetup, L"CoInitializeEx failed: " + Hex(static_cast<unsigned long>(apartment.status())));
 
     Options options = given;
+    if (options.mode == Mode::Commands) {
+        std::vector<std::wstring> items;
+        for (const std::wstring& item : options.items)
+            items.push_back(FullPath(item));
+        ListExplorerCommands(FullPath(options.dll), items, options.invoke);
+        return kExitOk;
+    }
     const bool drop = options.mode == Mode::Drop;
     std::vector<std::wstring> items;
     for (const std::wstring& item : options.items)

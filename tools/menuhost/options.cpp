@@ -7,11 +7,14 @@ namespace menuhost {
 const wchar_t UsageText[] =
     L"usage: menuhost context <path> [<path>...] [options]\n"
     L"       menuhost drop <target folder> <path> [<path>...] [options]\n"
+    L"       menuhost commands --dll <dll> <path> [<path>...] [--invoke ENTRY/SUB-COMMAND]\n"
+    L"                       the Windows 11 menu's entries (IExplorerCommand) that the dll serves\n"
     L"options: --flags N       uFlags of QueryContextMenu (default 0x4, CMF_EXPLORE)\n"
     L"         --verbs         print GetCommandString (GCS_VERBW, GCS_HELPTEXTW) per command\n"
     L"         --invoke LABELS invoke the item at LABELS (\"popup/item\") as Explorer does\n"
     L"         --png FILE      show the menu with TrackPopupMenuEx and save a picture\n"
-    L"         --open LABEL    with --png: the top-level popup to open (default: the first)";
+    L"         --open LABEL    with --png: the top-level popup to open (default: the first)\n"
+    L"         --dll FILE      commands: the DLL, as the app package names it";
 
 namespace {
 
@@ -47,6 +50,8 @@ Options ParseOptions(int argc, wchar_t** argv)
     const std::wstring mode = argv[1];
     if (mode == L"drop")
         options.mode = Mode::Drop;
+    else if (mode == L"commands")
+        options.mode = Mode::Commands;
     else if (mode != L"context")
         Usage(L"unknown mode \"" + mode + L"\"");
 
@@ -63,6 +68,8 @@ Options ParseOptions(int argc, wchar_t** argv)
             options.png = ValueOf(argc, argv, i);
         else if (arg == L"--open")
             options.open = ValueOf(argc, argv, i);
+        else if (arg == L"--dll")
+            options.dll = ValueOf(argc, argv, i);
         else if (arg.compare(0, 2, L"--") == 0)
             Usage(L"unknown option " + arg);
         else
@@ -76,6 +83,8 @@ Options ParseOptions(int argc, wchar_t** argv)
     }
     if (paths.empty())
         Usage(L"no item given");
+    if ((options.mode == Mode::Commands) != !options.dll.empty())
+        Usage(L"--dll goes with the commands mode, and only there");
     options.items = paths;
     return options;
 }

@@ -8,7 +8,7 @@
 
 namespace menuhost {
 
-enum class Mode { Context, Drop };
+enum class Mode { Context, Drop, Commands };
 
 struct Options {
     Mode mode = Mode::Context;
@@ -19,6 +19,7 @@ struct Options {
     std::wstring invoke;               // label path, "/"-separated
     std::wstring png;                  // picture file
     std::wstring open;                 // top-level popup opened in the picture
+    std::wstring dll;                  // commands: the DLL that serves the entries
 };
 
 extern const wchar_t UsageText[];

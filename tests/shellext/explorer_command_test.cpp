@@ -1,0 +1,238 @@
+// The entries of the Windows 11 menu (IExplorerCommand) through the built
+// DLL. Wine has no packaged COM and no host for that menu: these tests are
+// the host, calling what Explorer calls, with item arrays made by
+// SHCreateShellItemArrayFromIDLists as Explorer hands a selection over.
+// Whether Windows shows the entries can only be seen on Windows 11.
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "shellext/explorer_command.h"
+#include "support/data_objects.h"
+#include "support/environment.h"
+#include "support/explorer_commands.h"
+#include "support/invoke.h"
+#include "support/morvane_dll.h"
+#include "support/standin.h"
+#include "support/test_allocator.h"
+#include "tools/tar_craft.h"
+
+namespace {
+
+const std::vector<std::wstring> EveryFormat = {L"lzh", L"zip", L"zip (pass)", L"bh", L"bz2", L"cab", L"gz",
+                                               L"tar", L"tar.bz2", L"tar.gz", L"exe", L"uue", L"xxe", L"b64"};
+
+class ExplorerCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        EnsureOle();
+        // Not named .tar: converted into .tar it would name itself, which is refused.
+        source = folder / L"s.archive";
+        WriteBytes(source, standin_test::TarMember("x.txt", '0', "x") + standin_test::TarEnd());
+        other = folder / L"other file.txt";
+        WriteBytes(other, "other");
+    }
+
+    // The classic menu's item for code: offset code - 1 in the full context menu.
+    void InvokeClassic(const std::vector<std::wstring>& paths, int code, UINT items)
+    {
+        ComPtr<IShellExtInit> init = Dll().CreateInit();
+        ASSERT_EQ(init->Initialize(nullptr, ShellDataObject(paths).get(), nullptr), S_OK);
+        ComPtr<IContextMenu> menu;
+        init->QueryInterface(IID_IContextMenu, menu.put_void());
+        HMENU host = CreatePopupMenu();
+        EXPECT_EQ(menu->QueryContextMenu(host, 0, 1, 0x7FFF, CMF_NORMAL), MAKE_HRESULT(0, 0, items));
+        DestroyMenu(host);
+        ASSERT_EQ(InvokeOffset(menu.get(), static_cast<UINT>(code - 1)), S_OK);
+    }
+
+    // What the archiver saw in its runs first to first + count, with the
+    // temporary names (different in every run) masked.
+    std::vector<std::string> Runs(const std::vector<standin_log::Record>& records, size_t first, size_t count)
+    {
+        const std::regex temporary("MRV[0-9A-Fa-f]{1,4}\\.tmp", std::regex::icase);
+        std::vector<std::string> runs;
+        for (size_t i = first; i < first + count && i < records.size(); ++i)
+            runs.push_back(std::regex_replace(records[i].cmdline + "\ncwd " + records[i].cwd + "\nlist " +
+                                                  records[i].listbytes,
+                                              temporary, "MRV#.tmp"));
+        return runs;
+    }
+
+    SettingsScope settings;
+    StandinScope standin;
+    TempFolder folder;
+    std::wstring source;
+    std::wstring other;
+};
+
+TEST_F(ExplorerCommandTest, EveryEntryWithItsSubCommandsWhenAllIsOn)
+{
+    SettingsScope::EnableMenus(EveryFormat);
+    EXPECT_EQ(DescribeCommands(ItemArray({source}).get()),
+              L"解凍\n"
+              L"  デスクトップに解凍\n  ここに解凍\n  出力先を指定して解凍\n  テンポラリモードで解凍\n"
+              L"圧縮\n"
+              L"  .lzh\n  .zip\n  .zip (pass)\n  .bh\n  .bz2\n  .cab\n  .gz\n  .tar\n  .tar.bz2\n  .tar.gz\n"
+              L"  .exe\n  .uue\n  .xxe\n  .b64\n"
+              L"変換\n"
+              L"  .lzh\n  .zip\n  .cab\n  .tar\n  .tar.bz2\n  .tar.gz\n  .exe\n");
+}
+
+// Each root follows its switches, read anew on every call, and the
+// compress popup's format test: a format stored as a string is not enabled.
+TEST_F(ExplorerCommandTest, StatesFollowTheSwitchesAndTheSelection)
+{
+    ComPtr<IShellItemArray> one = ItemArray({source});
+    ComPtr<IShellItemArray> two = ItemArray({source, other});
+    EXPECT_EQ(RootStates(one.get()), "hidden hidden hidden");
+
+    SettingsScope::SetDword(ShellKey, L"m_chkCMExtract", 1);
+    SettingsScope::SetDword(ShellKey, L"m_chkCMCompress", 1);
+    SettingsScope::SetString(CompressMenuKey, L"zip", L"1");
+    EXPECT_EQ(RootStates(one.get()), "shown hidden hidden") << "no format enabled";
+
+    SettingsScope::SetDword(CompressMenuKey, L"tar.gz", 1);
+    SettingsScope::SetDword(CompressMenuKey, L"b64", 1);
+    EXPECT_EQ(RootStates(one.get()), "shown shown hidden") << "AdditionalMenu off";
+    SettingsScope::SetDword(ExtensionKey, L"AdditionalMenu", 1);
+    EXPECT_EQ(RootStates(one.get()), "shown shown shown");
+    EXPECT_EQ(RootStates(two.get()), "shown shown hidden") << "conversion takes one item";
+    EXPECT_EQ(RootStates(nullptr), "hidden hidden hidden");
+    EXPECT_EQ(DescribeCommands(two.get()), L"解凍\n  デスクトップに解凍\n  ここに解凍\n  出力先を指定して解凍\n"
+                                           L"  テンポラリモードで解凍\n圧縮\n  .tar.gz\n  .b64\n変換: hidden\n");
+
+    SettingsScope::SetDword(ShellKey, L"m_chkCMCompress", 0);
+    EXPECT_EQ(RootStates(one.get()), "shown hidden hidden") << "conversion needs compress on too";
+    SettingsScope::SetDword(ShellKey, L"m_chkCMExtract", 0);
+    SettingsScope::SetDword(ShellKey, L"m_chkDDExtract", 1);
+    SettingsScope::SetDword(ShellKey, L"m_chkDDCompress", 1);
+    EXPECT_EQ(RootStates(one.get()), "hidden hidden hidden") << "the drag-and-drop switches do not count";
+}
+
+TEST_F(ExplorerCommandTest, EnumeratorHonoursItsCountAndStartsOverOnReset)
+{
+    ComPtr<IEnumExplorerCommand> subs;
+    ASSERT_EQ(CreateRootCommand(ExtractCommandClsid)->EnumSubCommands(subs.put()), S_OK);
+    IExplorerCommand* batch[6] = {};
+    ULONG fetched = 0;
+    EXPECT_EQ(subs->Next(3, batch, &fetched), S_OK);
+    EXPECT_EQ(fetched, 3u);
+    EXPECT_EQ(subs->Next(3, batch + 3, &fetched), S_FALSE);
+    EXPECT_EQ(fetched, 1u);
+    EXPECT_EQ(batch[4], nullptr);
+    EXPECT_EQ(subs->Next(2, batch + 4, nullptr), E_INVALIDARG) << "a count above one needs pceltFetched";
+    ASSERT_EQ(subs->Reset(), S_OK);
+    EXPECT_EQ(subs->Next(1, batch + 4, nullptr), S_OK);
+    LPWSTR first = nullptr;
+    ASSERT_EQ(batch[4]->GetTitle(nullptr, &first), S_OK);
+    EXPECT_EQ(std::wstring(first), L"デスクトップに解凍");
+    CoTaskMemFree(first);
+    for (IExplorerCommand* sub : batch)
+        if (sub)
+            sub->Release();
+}
+
+TEST_F(ExplorerCommandTest, IconIsTheArchiversOwnWhenTheInstallFolderIsUsable)
+{
+    ComPtr<IExplorerCommand> root = CreateRootCommand(ExtractCommandClsid);
+    LPWSTR icon = nullptr;
+    ASSERT_EQ(root->GetIcon(nullptr, &icon), S_OK);
+    EXPECT_EQ(std::wstring(icon), L"\"" + StandinScope::ArchiverPath() + L"\",0");
+    CoTaskMemFree(icon);
+    SettingsScope::SetInstallPath(L"Morvane");
+    icon = reinterpret_cast<LPWSTR>(1);
+    EXPECT_EQ(root->GetIcon(nullptr, &icon), E_NOTIMPL);
+    EXPECT_EQ(icon, nullptr);
+}
+
+// One sub-command of each entry runs exactly what the classic menu's item
+// of the same code runs: command line, working folder, list file bytes,
+// and for a conversion both runs through rundll32.
+TEST_F(ExplorerCommandTest, SubCommandsRunTheClassicCommands)
+{
+    SettingsScope::EnableMenus(EveryFormat);
+    struct Case {
+        const CLSID* root;
+        const wchar_t* title;
+        int code;
+        std::vector<std::wstring> paths;
+        size_t runs;
+    };
+    const Case cases[] = {{&ExtractCommandClsid, L"テンポラリモードで解凍", 4, {source}, 1},
+                          {&CompressCommandClsid, L".tar.gz", 14, {source, other}, 1},
+                          {&ConvertCommandClsid, L".zip", 20, {source}, 2}};
+    size_t seen = 0;
+    for (const Case& c : cases) {
+        ComPtr<IExplorerCommand> sub = FindSubCommand(*c.root, c.title);
+        ASSERT_TRUE(sub);
+        ASSERT_EQ(sub->Invoke(ItemArray(c.paths).get(), nullptr), S_OK) << c.code;
+        ASSERT_EQ(standin.WaitFor(seen + c.runs).size(), seen + c.runs) << c.code;
+        // The conversion's output would make the classic run's name differ.
+        DeleteFileW((folder / L"s.zip").c_str());
+        InvokeClassic(c.paths, c.code, c.paths.size() == 1 ? 25 : 18);
+        const std::vector<standin_log::Record> records = standin.WaitFor(seen + 2 * c.runs);
+        ASSERT_EQ(records.size(), seen + 2 * c.runs) << c.code;
+        EXPECT_EQ(Runs(records, seen, c.runs), Runs(records, seen + c.runs, c.runs)) << c.code;
+        seen += 2 * c.runs;
+    }
+}
+
+// Memory running out anywhere between the item array and the command
+// refuses the command: nothing runs and no block is left behind. Through
+// the module's code linked into the test, whose allocator can fail.
+TEST_F(ExplorerCommandTest, AllocationFailureAnywhereInInvokeRunsNothingAndLeaksNothing)
+{
+    SettingsScope::EnableMenus({L"zip"});
+    ComPtr<IExplorerCommand> root;
+    ASSERT_EQ(CreateCompressCommand(IID_IExplorerCommand, root.put_void()), S_OK);
+    ComPtr<IEnumExplorerCommand> subs;
+    ASSERT_EQ(root->EnumSubCommands(subs.put()), S_OK);
+    ComPtr<IExplorerCommand> zip;
+    ASSERT_EQ(subs->Next(1, zip.put(), nullptr), S_OK);
+    ComPtr<IShellItemArray> items = ItemArray({source, other});
+    int failures = 0;
+    for (long n = 1;; ++n) {
+        test_alloc::Reset();
+        const long live = test_alloc::LiveBlocks();
+        test_alloc::FailAt(n);
+        const HRESULT hr = zip->Invoke(items.get(), nullptr);
+        const bool injected = test_alloc::Allocations() >= n;
+        test_alloc::Reset();
+        if (!injected) {
+            EXPECT_EQ(hr, S_OK);
+            break;
+        }
+        ++failures;
+        EXPECT_EQ(hr, E_OUTOFMEMORY) << n;
+        EXPECT_EQ(test_alloc::LiveBlocks(), live) << n;
+    }
+    EXPECT_GE(failures, 4);
+    EXPECT_EQ(standin.WaitFor(1).size(), 1u);
+    Sleep(300);
+    EXPECT_EQ(standin.Records().size(), 1u) << "only the run without a failure";
+}
+
+// A selection holding an item with no file-system path (the Control Panel)
+// runs nothing; neither does a missing array.
+TEST_F(ExplorerCommandTest, ItemWithoutAFileSystemPathRefusesTheCommand)
+{
+    SettingsScope::EnableMenus(EveryFormat);
+    PIDLIST_ABSOLUTE controls = nullptr;
+    ASSERT_EQ(SHGetSpecialFolderLocation(nullptr, CSIDL_CONTROLS, &controls), S_OK);
+    IdList file(source);
+    PCIDLIST_ABSOLUTE ids[2] = {file.get(), controls};
+    ComPtr<IShellItemArray> items;
+    ASSERT_EQ(SHCreateShellItemArrayFromIDLists(2, ids, items.put()), S_OK);
+    CoTaskMemFree(controls);
+    const std::vector<std::wstring> before = MrvEntries();
+    ComPtr<IExplorerCommand> sub = FindSubCommand(CompressCommandClsid, L".zip");
+    EXPECT_TRUE(FAILED(sub->Invoke(items.get(), nullptr)));
+    EXPECT_TRUE(FAILED(sub->Invoke(nullptr, nullptr)));
+    Sleep(300);
+    EXPECT_TRUE(standin.Records().empty());
+    EXPECT_TRUE(NewEntries(before, MrvEntries()).empty()) << "no list file left behind";
+}
+
+}  // namespace
