@@ -3,6 +3,7 @@
 // that both menus capture a selection by the same rules.
 #include <shlobj.h>
 
+#include "archiver/temporary_names.h"
 #include "brxlib/memory.h"
 #include "brxlib/text_builder.h"
 #include "shellext/drop_files.h"
@@ -81,6 +82,19 @@ void FillDropBlock(const ItemPaths& paths, BYTE* block)
     }
 }
 
+// The first path that fits a selection record in no form, as Initialize
+// refuses it.
+const WCHAR* FirstPathWithoutAForm(const ItemPaths& paths)
+{
+    WCHAR record[MAX_PATH + 1];
+    for (size_t i = 0; i < paths.count(); ++i) {
+        const size_t length = brxlib::TextLength(paths.at(i));
+        if (length >= MAX_PATH && !StoreShortForm(paths.at(i), length, record))
+            return paths.at(i);
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 HRESULT RunCommandOnItems(int code, IShellItemArray* items)
@@ -111,8 +125,13 @@ HRESULT RunCommandOnItems(int code, IShellItemArray* items)
         return E_OUTOFMEMORY;
     hr = ReadDropFiles(block.get(), size, ext->Selection);
     // The host's window is not known here; a refusal's message box has no owner.
-    if (SUCCEEDED(hr))
+    if (SUCCEEDED(hr)) {
         hr = ext->RunCommand(code, nullptr, true);
+    } else if (hr == HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE)) {
+        // The classic menu is not offered for such a path; this one was, and picked.
+        ext->Refusal.Set(RefusalReason::PathTooLong, FirstPathWithoutAForm(paths));
+        ext->Refusal.Show(nullptr);
+    }
     ext->Release();
     return hr;
 }

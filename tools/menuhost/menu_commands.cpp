@@ -41,10 +41,16 @@ void InvokeByLabelPath(const HandlerHost& host, const std::vector<MenuNode>& men
         throw HostError(kExitNoSuchItem, L"\"" + path + L"\" is the host's own item, not a handler's");
 
     const UINT offset = node->id - owner->idCmdFirst;
+    // Explorer passes the window the menu was picked from: a handler owns
+    // its messages by it.
+    struct PickingWindow {
+        HWND window = CreateWindowExW(0, L"STATIC", L"menuhost", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+        ~PickingWindow() { DestroyWindow(window); }
+    } picking;
     CMINVOKECOMMANDINFOEX info = {};
     info.cbSize = sizeof(info);
     info.fMask = CMIC_MASK_UNICODE;
-    info.hwnd = nullptr;
+    info.hwnd = picking.window;
     info.lpVerb = MAKEINTRESOURCEA(offset);
     info.lpVerbW = MAKEINTRESOURCEW(offset);
     info.nShow = SW_SHOWNORMAL;
