@@ -5,6 +5,7 @@
 #include "archiver/short_forms.h"
 #include "archiver/temporary_names.h"
 #include "brxlib/memory.h"
+#include "brxlib/path_forms.h"
 #include "convert/archiver_process.h"
 #include "convert/confirm_probe.h"
 #include "convert/delete_tree.h"

@@ -1,6 +1,6 @@
 #include "convert/output_path.h"
 
-#include "archiver/temporary_names.h"
+#include "brxlib/path_forms.h"
 #include "brxlib/memory.h"
 #include "brxlib/text_builder.h"
 
