@@ -36,6 +36,7 @@ const char* VerdictText(Verdict verdict)
     switch (verdict) {
     case Verdict::Met: return "yes";
     case Verdict::Missed: return "NO";
+    case Verdict::Failed: return "FAILED";
     default: return "-";
     }
 }

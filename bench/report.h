@@ -2,8 +2,9 @@
 #pragma once
 #include <string>
 
-// Verdict column: a target met, missed, or a row given for comparison only.
-enum class Verdict { Met, Missed, Info };
+// Verdict column: a target met, missed, a row whose work did not happen (its
+// time means nothing), or a row given for comparison only.
+enum class Verdict { Met, Missed, Failed, Info };
 
 void AddRow(const std::string& figure, const std::string& value, const std::string& floor,
             const std::string& ratio, const std::string& target, Verdict verdict);

@@ -2,13 +2,16 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "benchmarks.h"
+#include "brxlib/path_forms.h"
 #include "report.h"
 #include "testkit/core_object.h"
 #include "testkit/drop_handle.h"
+#include "testkit/scratch_folder.h"
 #include "timing.h"
 
 namespace {
@@ -145,6 +148,104 @@ SizeResult MeasureSize(const LoadedModule& module, int files)
     return {files, t.value, fresh};
 }
 
+// count files of one folder, each path 260 units or more; empty when they cannot be made.
+std::vector<std::wstring> MakeLongPaths(const std::wstring& folder, int count)
+{
+    std::vector<std::wstring> paths;
+    if (!CreateDirectoryW((L"\\\\?\\" + folder).c_str(), nullptr))
+        return paths;
+    wchar_t name[64];
+    for (int i = 1; i <= count; ++i) {
+        swprintf(name, 64, L"\\Document %06d ", i);
+        std::wstring path = folder + name;
+        path.append(270 - path.size() - 4, L'x').append(L".txt");
+        HANDLE file = CreateFileW((L"\\\\?\\" + path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return {};
+        CloseHandle(file);
+        paths.push_back(path);
+    }
+    return paths;
+}
+
+// What each path's own look-up gives: its short form, or empty.
+std::wstring PerPathShortForm(const std::wstring& path)
+{
+    CShellExt::PATH_INFO record = {};
+    return StoreShortForm(path.c_str(), path.size(), record.path) ? record.path : L"";
+}
+
+double EnumerateFolder(const std::wstring& folder)
+{
+    const double start = NowMs();
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileExW((L"\\\\?\\" + folder + L"\\*").c_str(), FindExInfoStandard, &entry,
+                                     FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    if (search != INVALID_HANDLE_VALUE) {
+        while (FindNextFileW(search, &entry)) {
+        }
+        FindClose(search);
+    }
+    return NowMs() - start;
+}
+
+// Long paths travel in their short forms; many of one folder take one
+// enumeration of it. Against the same files dropped in their short forms
+// (copied as they are) plus that one enumeration.
+void MeasureLongPaths(const LoadedModule& module)
+{
+    const int files = 5000;
+    ScratchFolder scratch(L"longsel");
+    const std::wstring folder = scratch / L"A folder of documents whose names are long enough together";
+    const std::vector<std::wstring> paths = MakeLongPaths(folder, files);
+    std::vector<std::wstring> shortPaths;
+    for (const std::wstring& path : paths)
+        shortPaths.push_back(PerPathShortForm(path));
+    if (paths.empty() || std::find(shortPaths.begin(), shortPaths.end(), L"") != shortPaths.end()) {
+        AddRow(Format("Initialize, %d long paths of one folder", files), "error", "-", "-", "<= 1.5x",
+               Verdict::Missed);
+        AddNote("long paths: the files or their short forms could not be had");
+        return;
+    }
+    HGLOBAL longDrop = BuildDropHandle(paths);
+    HGLOBAL shortDrop = BuildDropHandle(shortPaths);
+    ComPtr<IDataObject> longData = DropHandleDataObject(longDrop, DropHandout::Block);
+    ComPtr<IDataObject> shortData = DropHandleDataObject(shortDrop, DropHandout::Block);
+    const bool matches = SelectionMatches(longData.get(), shortPaths);
+
+    HRESULT result = S_OK;
+    auto initialize = [&](IDataObject* data, HRESULT* hr) {
+        ComPtr<IShellExtInit> init = module.NewObject();
+        const double start = NowMs();
+        *hr = init->Initialize(nullptr, data, nullptr);
+        return NowMs() - start;
+    };
+    HRESULT shortResult = S_OK;
+    auto measured = [&] { return initialize(longData.get(), &result); };
+    auto floor = [&] { return initialize(shortData.get(), &shortResult) + EnumerateFolder(folder); };
+    // Each path looked up on its own, as Initialize did before.
+    auto perPath = [&] {
+        const double start = NowMs();
+        CShellExt::PATH_INFO record;
+        for (const std::wstring& path : paths)
+            StoreShortForm(path.c_str(), path.size(), record.path);
+        return NowMs() - start;
+    };
+    const int runs = 11;
+    const std::vector<double> medians = MedianRounds(1, runs, {measured, floor, perPath});
+    const bool worked = matches && result == S_OK && shortResult == S_OK;
+    const double ratio = medians[1] > 0 ? medians[0] / medians[1] : 0;
+    AddRow(Format("Initialize, %d long paths of one folder", files), Ms(medians[0]), Ms(medians[1]),
+           Format("%.2fx", ratio), "<= 1.5x", worked && ratio <= 1.5 ? Verdict::Met : Verdict::Missed);
+    AddRow("  same, each path looked up on its own", Ms(medians[2]), Ms(medians[1]),
+           Format("%.2fx", medians[2] / medians[1]), "(comparison)", Verdict::Info);
+    AddNote("long paths: %d paths of %zu units in one folder; result 0x%08lX, selection %s each path's own "
+            "short form; floor: the same files dropped in their short forms (0x%08lX) plus one enumeration "
+            "of the folder (%s); median of %d",
+            files, paths[0].size(), static_cast<unsigned long>(result), matches ? "matches" : "DOES NOT MATCH",
+            static_cast<unsigned long>(shortResult), Ms(EnumerateFolder(folder)).c_str(), runs);
+}
+
 }  // namespace
 
 void MeasureLargeSelections(const LoadedModule& module)
@@ -159,6 +260,7 @@ void MeasureLargeSelections(const LoadedModule& module)
            Format("+%.0f%%", spread), "<= 20%", spread <= 20.0 ? Verdict::Met : Verdict::Missed);
     AddNote("per-file cost of the floor into a fresh array: %.2f-%.2f us (+%.0f%%): first touches of new "
             "pages, not the pass over the paths, set the slope", freshLowest, freshHighest, freshSpread);
+    MeasureLongPaths(module);
     AddNote("bare DragQueryFileW loop: 1,000 and 10,000 files only (quadratic; 50,000 would take minutes); "
             "its ratio is against the one-pass floor");
 }

@@ -4,8 +4,8 @@
 
 #include "archiver/archiver_location.h"
 #include "archiver/command_template.h"
-#include "archiver/temporary_names.h"
 #include "brxlib/memory.h"
+#include "brxlib/path_forms.h"
 #include "shellext/menu_tables.h"
 #include "shellext/shell_ext.h"
 

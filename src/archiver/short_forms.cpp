@@ -4,7 +4,7 @@
 
 #include "brxlib/memory.h"
 #include "brxlib/owners.h"
-#include "archiver/temporary_names.h"
+#include "brxlib/path_forms.h"
 #include "brxlib/text_builder.h"
 
 namespace {
@@ -111,15 +111,40 @@ int MarkFound(Item* items, int count, int group, const WIN32_FIND_DATAW& entry)
 }
 
 // The folder part of a described path as GetShortPathNameW takes it ("C:\"
-// for an entry of a drive's root) into folder[MAX_PATH + 1].
-bool FolderOf(const Item& item, WCHAR* folder)
+// for an entry of a drive's root) into folder[capacity].
+bool FolderOf(const Item& item, WCHAR* folder, size_t capacity)
 {
-    brxlib::TextBuilder text(folder, MAX_PATH + 1);
+    brxlib::TextBuilder text(folder, capacity);
     text.Append(item.path, item.folderLength);
     // "C:" alone names the drive's current folder, not its root.
     if (item.folderLength == 2 && item.path[1] == L':')
         text.Append(L'\\');
     return text.ok();
+}
+
+bool LookUpOne(ShortFormLookup lookup, const WCHAR* path, WCHAR* line)
+{
+    if (lookup == ShortFormLookup::Plain)
+        return LookUpShortForm(path, line);
+    return StoreShortForm(path, brxlib::TextLength(path), line);
+}
+
+HANDLE FindMatching(const WCHAR* pattern, WIN32_FIND_DATAW* entry)
+{
+    return FindFirstFileExW(pattern, FindExInfoStandard, entry, FindExSearchNameMatch, nullptr,
+                            FIND_FIRST_EX_LARGE_FETCH);
+}
+
+// In the "\\?\" form the folder is the one the look-ups of its entries
+// walk, whatever its length or the names in it.
+HANDLE FindEntriesExtended(const WCHAR* folder, WIN32_FIND_DATAW* entry)
+{
+    WCHAR* pattern = ExtendedForm(folder, brxlib::TextLength(folder), L"*");
+    if (!pattern)
+        return INVALID_HANDLE_VALUE;
+    const HANDLE search = FindMatching(pattern, entry);
+    brxlib::Free(pattern);
+    return search;
 }
 
 // The end of the run of items that share items[start]'s folder; a path
@@ -139,13 +164,15 @@ bool IsGroup(const Item* items, int start, int end)
 
 // Finds the selected entries items[0..count), all of one folder, in one
 // bounded enumeration of that folder.
-void EnumerateGroup(Item* items, int count, int group, Group& folderGroup)
+void EnumerateGroup(Item* items, int count, int group, Group& folderGroup, ShortFormLookup lookup)
 {
-    WCHAR folder[MAX_PATH + 1];
-    if (!FolderOf(items[0], folder) || !LookUpShortForm(folder, folderGroup.shortFolder))
+    brxlib::HeapBuffer<WCHAR> folder(items[0].folderLength + 2);
+    if (!folder || !FolderOf(items[0], folder.get(), folder.size()) ||
+        !LookUpOne(lookup, folder.get(), folderGroup.shortFolder))
         return;
     WIN32_FIND_DATAW entry;
-    brxlib::UniqueFind search(FindEntries(folder, &entry));
+    brxlib::UniqueFind search(lookup == ShortFormLookup::Plain ? FindEntries(folder.get(), &entry)
+                                                               : FindEntriesExtended(folder.get(), &entry));
     if (!search.valid())
         return;
     long long budget = static_cast<long long>(count) * EntriesReadPerSelected + EntriesReadAtLeast;
@@ -169,12 +196,35 @@ bool SelectionShortForms::Prepare(const CShellExt::PATH_INFO* paths, int count)
     if (count <= 0)
         return true;
     m_items = brxlib::AllocateZeroed<Item>(static_cast<size_t>(count));
-    m_order = brxlib::AllocateZeroed<int>(static_cast<size_t>(count));
-    if (!m_items || !m_order)
+    if (!m_items)
         return false;
-    m_count = count;
     for (int i = 0; i < count; ++i)
         Describe(paths[i].path, i, &m_items[i]);
+    m_count = count;
+    return EnumerateGroups();
+}
+
+bool SelectionShortForms::Prepare(const WCHAR* const* paths, int count)
+{
+    if (count <= 0)
+        return true;
+    m_items = brxlib::AllocateZeroed<Item>(static_cast<size_t>(count));
+    if (!m_items)
+        return false;
+    for (int i = 0; i < count; ++i)
+        Describe(paths[i], i, &m_items[i]);
+    m_count = count;
+    return EnumerateGroups();
+}
+
+bool SelectionShortForms::EnumerateGroups()
+{
+    const int count = m_count;
+    m_order = brxlib::AllocateZeroed<int>(static_cast<size_t>(count));
+    if (!m_order) {
+        m_count = 0;
+        return false;
+    }
     qsort(m_items, static_cast<size_t>(count), sizeof(Item), CompareItems);
     for (int i = 0; i < count; ++i)
         m_order[m_items[i].index] = i;
@@ -195,23 +245,26 @@ bool SelectionShortForms::Prepare(const CShellExt::PATH_INFO* paths, int count)
     for (int start = 0, end = 0; start < count; start = end) {
         end = RunEnd(m_items, count, start);
         if (IsGroup(m_items, start, end)) {
-            EnumerateGroup(m_items + start, end - start, group, m_groups[group]);
+            EnumerateGroup(m_items + start, end - start, group, m_groups[group], m_lookup);
             ++group;
         }
     }
     return true;
 }
 
-void SelectionShortForms::Get(int index, WCHAR* line) const
+bool SelectionShortForms::Find(int index, WCHAR* line) const
 {
     const Item& item = m_items[m_order[index]];
-    if (item.group >= 0 &&
-        JoinFolderEntry(m_groups[item.group].shortFolder, item.shortName[0] ? item.shortName : item.name, line))
-        return;
-    if (item.group < 0 && LookUpShortForm(item.path, line))
-        return;
+    if (item.group >= 0)
+        return JoinFolderEntry(m_groups[item.group].shortFolder, item.shortName[0] ? item.shortName : item.name, line);
+    return LookUpOne(m_lookup, item.path, line);
+}
+
+void SelectionShortForms::Get(int index, WCHAR* line) const
+{
     // No short form that fits: the path as it is.
-    brxlib::CopyText(line, MAX_PATH + 1, item.path);
+    if (!Find(index, line))
+        brxlib::CopyText(line, MAX_PATH + 1, m_items[m_order[index]].path);
 }
 
 bool JoinFolderEntry(const WCHAR* shortFolder, const WCHAR* component, WCHAR* line)
@@ -229,6 +282,5 @@ HANDLE FindEntries(const WCHAR* folder, WIN32_FIND_DATAW* entry)
     WCHAR pattern[MAX_PATH + 1];
     if (!JoinFolderEntry(folder, L"*", pattern))
         return INVALID_HANDLE_VALUE;
-    return FindFirstFileExW(pattern, FindExInfoStandard, entry, FindExSearchNameMatch, nullptr,
-                            FIND_FIRST_EX_LARGE_FETCH);
+    return FindMatching(pattern, entry);
 }

@@ -2,16 +2,27 @@
 // component of its path again, and for a big selection out of one folder
 // that is most of the time a user waits; one enumeration of the folder
 // gives every entry's short name at once. The result is, path for path,
-// exactly what GetShortPathNameW with room for MAX_PATH units gives (the
-// path itself where it gives nothing that fits).
+// what the single look-up gives (GetShortPathNameW with room for MAX_PATH
+// units, or StoreShortForm), with one difference: for a name that ends in
+// a dot or a space the enumeration names the entry itself, where
+// GetShortPathNameW of the plain path drops that dot or space and names
+// another entry or none. The entry itself is the better answer: it is the
+// one the user selected.
 #pragma once
 #include <windows.h>
 
 #include "shellext/shell_ext.h"
 
+// How a single path is looked up and a folder enumerated.
+enum class ShortFormLookup {
+    Plain,     // the path as it is, within MAX_PATH (LookUpShortForm)
+    Extended,  // in its "\\?\" form, of any length (StoreShortForm)
+};
+
 class SelectionShortForms {
 public:
-    SelectionShortForms() : m_items(nullptr), m_order(nullptr), m_groups(nullptr), m_count(0) {}
+    explicit SelectionShortForms(ShortFormLookup lookup = ShortFormLookup::Plain)
+        : m_items(nullptr), m_order(nullptr), m_groups(nullptr), m_count(0), m_lookup(lookup) {}
     ~SelectionShortForms();
     SelectionShortForms(const SelectionShortForms&) = delete;
     SelectionShortForms& operator=(const SelectionShortForms&) = delete;
@@ -19,7 +30,11 @@ public:
     // Looks up the folders of paths[0..count); false when memory ran out.
     // The paths must outlive this object.
     bool Prepare(const CShellExt::PATH_INFO* paths, int count);
-    // The short form of paths[index] into line[MAX_PATH + 1].
+    bool Prepare(const WCHAR* const* paths, int count);
+    // The short form of paths[index] into line[MAX_PATH + 1]; false when
+    // there is none that fits.
+    bool Find(int index, WCHAR* line) const;
+    // Find, or the path itself where it finds nothing.
     void Get(int index, WCHAR* line) const;
 
     struct Item;
@@ -30,6 +45,9 @@ private:
     int* m_order;     // selection index -> position in m_items
     Group* m_groups;  // the folders enumerated
     int m_count;
+    ShortFormLookup m_lookup;
+
+    bool EnumerateGroups();
 };
 
 // folder + "\" + component into line[MAX_PATH + 1] (no second "\" after a

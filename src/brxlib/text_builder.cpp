@@ -68,13 +68,4 @@ bool CopyText(wchar_t* buffer, size_t capacity, const wchar_t* text)
     return builder.ok();
 }
 
-bool TextEquals(const wchar_t* a, const wchar_t* b)
-{
-    while (*a && *a == *b) {
-        ++a;
-        ++b;
-    }
-    return *a == *b;
-}
-
 }  // namespace brxlib

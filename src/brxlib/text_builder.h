@@ -34,6 +34,4 @@ private:
 // Copies a whole text into buffer[capacity]; false (buffer emptied) when it does not fit.
 bool CopyText(wchar_t* buffer, size_t capacity, const wchar_t* text);
 
-bool TextEquals(const wchar_t* a, const wchar_t* b);
-
 }  // namespace brxlib

@@ -1,8 +1,8 @@
 #include "convert/conversion_output.h"
 
-#include "archiver/temporary_names.h"
 #include "brxlib/memory.h"
 #include "brxlib/owners.h"
+#include "brxlib/path_forms.h"
 #include "brxlib/text_builder.h"
 
 namespace {

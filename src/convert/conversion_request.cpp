@@ -6,8 +6,8 @@
 #include <shellapi.h>
 #include <stdlib.h>
 
-#include "archiver/temporary_names.h"
 #include "brxlib/memory.h"
+#include "brxlib/path_forms.h"
 #include "brxlib/text_builder.h"
 #include "module/module.h"
 #include "shellext/menu_tables.h"

@@ -5,10 +5,11 @@
 #include "archiver/short_forms.h"
 #include "archiver/temporary_names.h"
 #include "brxlib/memory.h"
+#include "brxlib/path_forms.h"
 #include "convert/archiver_process.h"
 #include "convert/confirm_probe.h"
-#include "convert/delete_tree.h"
 #include "convert/conversion_output.h"
+#include "convert/delete_tree.h"
 #include "shellext/menu_tables.h"
 #include "shellext/shell_ext.h"
 

@@ -2,8 +2,9 @@
 
 #include <shlobj.h>
 
-#include "archiver/temporary_names.h"
+#include "archiver/short_forms.h"
 #include "brxlib/memory.h"
+#include "brxlib/path_forms.h"
 
 namespace {
 
@@ -66,18 +67,66 @@ int CountPaths(const unsigned char* block, SIZE_T size, DWORD offset)
 
 const HRESULT TooLong = HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
 
-// A path too long for a record travels in its short form, which names the
-// same file, when the volume gives one that fits.
-HRESULT StoreLongPath(const WCHAR* path, size_t length, CShellExt::PATH_INFO* record)
-{
-    return StoreShortForm(path, length, record->path) ? S_OK : TooLong;
-}
+// The paths too long for a record, copied out of the block, each with the
+// position of its record: they travel in their short form, which names the
+// same file, when the volume gives one that fits. They are looked up after
+// the whole list is read, so that many of one folder take one enumeration
+// of it rather than a walk of every path.
+class LongPaths {
+public:
+    LongPaths() {}
+    ~LongPaths()
+    {
+        for (int i = 0; i < m_paths.count; ++i)
+            brxlib::Free(m_paths.data[i].text);
+    }
+    LongPaths(const LongPaths&) = delete;
+    LongPaths& operator=(const LongPaths&) = delete;
 
+    // Takes text, a block from brxlib::Allocate; false (text freed) when memory ran out.
+    bool Add(WCHAR* text, int record)
+    {
+        const LongPath path = {text, record};
+        if (m_paths.append(path))
+            return true;
+        brxlib::Free(text);
+        return false;
+    }
+
+    // Writes the short form of every path into its record.
+    HRESULT Store(brxlib::simple_array<CShellExt::PATH_INFO>& selection) const
+    {
+        if (m_paths.count == 0)
+            return S_OK;
+        brxlib::HeapBuffer<const WCHAR*> texts(static_cast<size_t>(m_paths.count));
+        if (!texts)
+            return E_OUTOFMEMORY;
+        for (int i = 0; i < m_paths.count; ++i)
+            texts.get()[i] = m_paths.data[i].text;
+        SelectionShortForms shortForms(ShortFormLookup::Extended);
+        if (!shortForms.Prepare(texts.get(), m_paths.count))
+            return E_OUTOFMEMORY;
+        for (int i = 0; i < m_paths.count; ++i)
+            if (!shortForms.Find(i, selection.data[m_paths.data[i].record].path))
+                return TooLong;
+        return S_OK;
+    }
+
+private:
+    struct LongPath {
+        WCHAR* text;
+        int record;
+    };
+    brxlib::simple_array<LongPath> m_paths;
+};
+
+// A path that fits goes into record; a longer one into *longPath, a block
+// of its own for LongPaths.
 template <class Unit>
-HRESULT ToRecord(const unsigned char* text, size_t length, CShellExt::PATH_INFO* record);
+HRESULT ToRecord(const unsigned char* text, size_t length, CShellExt::PATH_INFO* record, WCHAR** longPath);
 
 template <>
-HRESULT ToRecord<WCHAR>(const unsigned char* text, size_t length, CShellExt::PATH_INFO* record)
+HRESULT ToRecord<WCHAR>(const unsigned char* text, size_t length, CShellExt::PATH_INFO* record, WCHAR** longPath)
 {
     if (length <= LongestPath) {
         CopyMemory(record->path, text, length * sizeof(WCHAR));
@@ -86,16 +135,16 @@ HRESULT ToRecord<WCHAR>(const unsigned char* text, size_t length, CShellExt::PAT
     if (length > LongestExtendedPath)
         return TooLong;
     // Copied out of the block: its text may sit at an odd address.
-    brxlib::HeapBuffer<WCHAR> path(length + 1);
-    if (!path)
+    *longPath = brxlib::AllocateZeroed<WCHAR>(length + 1);
+    if (!*longPath)
         return E_OUTOFMEMORY;
-    CopyMemory(path.get(), text, length * sizeof(WCHAR));
-    return StoreLongPath(path.get(), length, record);
+    CopyMemory(*longPath, text, length * sizeof(WCHAR));
+    return S_OK;
 }
 
 // ANSI lists are converted as DragQueryFileW converts them: CP_ACP.
 template <>
-HRESULT ToRecord<char>(const unsigned char* text, size_t length, CShellExt::PATH_INFO* record)
+HRESULT ToRecord<char>(const unsigned char* text, size_t length, CShellExt::PATH_INFO* record, WCHAR** longPath)
 {
     const char* ansi = reinterpret_cast<const char*>(text);
     // Every unit takes at least one byte: a longer text cannot fit either.
@@ -109,12 +158,15 @@ HRESULT ToRecord<char>(const unsigned char* text, size_t length, CShellExt::PATH
         return MultiByteToWideChar(CP_ACP, 0, ansi, bytes, record->path, static_cast<int>(LongestPath)) == units
                    ? S_OK
                    : TooLong;
-    brxlib::HeapBuffer<WCHAR> path(static_cast<size_t>(units) + 1);
+    WCHAR* path = brxlib::AllocateZeroed<WCHAR>(static_cast<size_t>(units) + 1);
     if (!path)
         return E_OUTOFMEMORY;
-    if (MultiByteToWideChar(CP_ACP, 0, ansi, bytes, path.get(), units) != units)
+    if (MultiByteToWideChar(CP_ACP, 0, ansi, bytes, path, units) != units) {
+        brxlib::Free(path);
         return TooLong;
-    return StoreLongPath(path.get(), static_cast<size_t>(units), record);
+    }
+    *longPath = path;
+    return S_OK;
 }
 
 template <class Unit>
@@ -122,24 +174,32 @@ HRESULT AppendPaths(const unsigned char* block, SIZE_T size, DWORD offset,
                     brxlib::simple_array<CShellExt::PATH_INFO>& selection)
 {
     DropList<Unit> list(block, size, offset);
+    LongPaths longPaths;
     const unsigned char* text;
     size_t length = 0;
     CShellExt::PATH_INFO record;
     for (;;) {
         const ListStep step = list.Next(&text, &length);
-        if (step == ListStep::End)
-            return S_OK;
         HRESULT hr = E_INVALIDARG;
         if (step == ListStep::Path) {
             ZeroMemory(&record, sizeof(record));
-            hr = ToRecord<Unit>(text, length, &record);
+            WCHAR* longPath = nullptr;
+            hr = ToRecord<Unit>(text, length, &record, &longPath);
             if (SUCCEEDED(hr) && !selection.append(record))
                 hr = E_OUTOFMEMORY;
+            if (longPath && FAILED(hr))
+                brxlib::Free(longPath);
+            else if (longPath && !longPaths.Add(longPath, selection.count - 1))
+                hr = E_OUTOFMEMORY;
+            if (SUCCEEDED(hr))
+                continue;
         }
-        if (FAILED(hr)) {
-            selection.clear();
-            return hr;
-        }
+        // The paths before this step come first: a long one that cannot be stored is the answer.
+        const HRESULT stored = longPaths.Store(selection);
+        if (step == ListStep::End && SUCCEEDED(stored))
+            return S_OK;
+        selection.clear();
+        return FAILED(stored) ? stored : hr;
     }
 }
 

@@ -3,8 +3,8 @@
 // that both menus capture a selection by the same rules.
 #include <shlobj.h>
 
-#include "archiver/temporary_names.h"
 #include "brxlib/memory.h"
+#include "brxlib/path_forms.h"
 #include "brxlib/text_builder.h"
 #include "shellext/drop_files.h"
 #include "shellext/explorer_command.h"

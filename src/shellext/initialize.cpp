@@ -1,5 +1,5 @@
 // IShellExtInit::Initialize: the selection and the drop target.
-#include "archiver/temporary_names.h"
+#include "brxlib/path_forms.h"
 #include "brxlib/owners.h"
 #include "brxlib/text_builder.h"
 #include "shellext/drop_files.h"

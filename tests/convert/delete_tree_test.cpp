@@ -1,5 +1,6 @@
 // DeleteDirectoryTree on real folders.
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 #include "convert/delete_tree.h"
 #include "support/environment.h"
@@ -34,6 +35,77 @@ TEST(DeleteDirectoryTree, ReadOnlyFilesNeedForce)
     EXPECT_TRUE(Exists(folder / L"tree\\sub\\b.txt"));
     EXPECT_FALSE(Exists(folder / L"tree\\a.txt"));
     EXPECT_TRUE(DeleteDirectoryTree((folder / L"tree").c_str(), true));
+    EXPECT_FALSE(Exists(folder / L"tree"));
+}
+
+// On a thread with only 64 KB of its stack left (Wine gives every thread
+// at least 1 MB, whatever CreateThread asks): a walk that recursed once per
+// level would overflow it within a hundred levels and crash the test.
+bool DeleteOnLittleStack(const std::wstring& path)
+{
+    struct Call {
+        std::wstring path;
+        bool removed;
+    } call = {path, false};
+    HANDLE thread = CreateThread(
+        nullptr, 0,
+        [](void* argument) -> DWORD {
+            MEMORY_BASIC_INFORMATION stack = {};
+            VirtualQuery(&stack, &stack, sizeof(stack));
+            const size_t left = static_cast<size_t>(reinterpret_cast<char*>(&stack) -
+                                                    static_cast<char*>(stack.AllocationBase));
+            volatile char* used = static_cast<char*>(_alloca(left - 64 * 1024));
+            used[0] = 0;
+            Call* c = static_cast<Call*>(argument);
+            c->removed = DeleteDirectoryTree(c->path.c_str(), true);
+            return used[0];
+        },
+        &call, 0, nullptr);
+    EXPECT_NE(thread, nullptr);
+    if (!thread)
+        return false;
+    EXPECT_EQ(WaitForSingleObject(thread, 120000), WAIT_OBJECT_0);
+    CloseHandle(thread);
+    return call.removed;
+}
+
+// 2,000 levels of "d", made through "\\?\" paths. Wine resolves every
+// component of a path again on each call, so there a removal costs about
+// the cube of the depth (400 levels took 9 s, 2,000 would take some 20
+// minutes): under Wine the tree is 200 levels deep, still twice what
+// recursion on that stack survives.
+TEST(DeleteDirectoryTree, TreeThousandsOfLevelsDeepIsRemoved)
+{
+    TempFolder folder;
+    const std::wstring top = folder / L"deep";
+    const int depth = UnixPath(folder.path()).empty() ? 2000 : 200;
+    std::wstring path = L"\\\\?\\" + top;
+    ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr));
+    for (int level = 0; level < depth; ++level) {
+        path += L"\\d";
+        ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr)) << level << ": error " << GetLastError();
+    }
+    WriteBytes(path + L"\\bottom.txt", "b");
+
+    EXPECT_TRUE(DeleteOnLittleStack(top));
+    EXPECT_FALSE(Exists(top));
+}
+
+// Names that the plain path rules turn into a device ("aux.c") or into
+// another name (a final dot or space dropped). Wine lets them be made and
+// removed through "\\?\" paths as Windows does.
+TEST(DeleteDirectoryTree, EntriesNamedLikeDevicesOrEndingInADotAreRemoved)
+{
+    TempFolder folder;
+    MakeTree(folder / L"tree");
+    const std::wstring extended = L"\\\\?\\" + (folder / L"tree");
+    for (const wchar_t* name : {L"\\aux.c", L"\\name.", L"\\sub\\con.txt", L"\\sub\\trailing "}) {
+        HANDLE file = CreateFileW((extended + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE) << Utf8(name);
+        CloseHandle(file);
+    }
+    ASSERT_TRUE(CreateDirectoryW((extended + L"\\folder.").c_str(), nullptr));
+    EXPECT_TRUE(DeleteDirectoryTree((folder / L"tree").c_str(), false));
     EXPECT_FALSE(Exists(folder / L"tree"));
 }
 

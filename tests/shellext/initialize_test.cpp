@@ -181,6 +181,33 @@ TEST_F(InitializeTest, LongPathOfAnExistingFileIsKeptInItsShortForm)
                L"\" \"" + Wide(UnixPath(folder / L"dddddddd")) + L"\"");
 }
 
+// Many long paths of one folder are looked up together, in one enumeration
+// of it: each must come out exactly as its own look-up gives it, among them
+// one spelled in another case than its entry (looked up on its own).
+TEST_F(InitializeTest, ManyLongPathsOfOneFolderAreEachTheirOwnShortForm)
+{
+    const std::wstring deep = MakeDeepFolder(folder.path(), L"a folder with a long name", 230);
+    ASSERT_FALSE(deep.empty());
+    std::vector<std::wstring> paths;
+    wchar_t name[80];
+    for (int i = 0; i < 150; ++i) {
+        swprintf(name, 80, L"\\Quarterly figures of region %03d.tar", i);
+        paths.push_back(deep + name);
+        WriteBytes(L"\\\\?\\" + paths.back(), "x");
+    }
+    paths.insert(paths.begin() + 7, deep + L"\\QUARTERLY figures of region 003.tar");
+    ComPtr<IDataObject> data = HandMadeDataObject(BuildDropHandle(paths, true));
+    ASSERT_EQ(object->Initialize(nullptr, data.get(), nullptr), S_OK);
+    const std::vector<std::wstring> selection = SelectionOf(object.get());
+    ASSERT_EQ(selection.size(), paths.size());
+    for (size_t i = 0; i < paths.size(); ++i) {
+        wchar_t shortForm[MAX_PATH + 8] = {};
+        ASSERT_GT(GetShortPathNameW((L"\\\\?\\" + paths[i]).c_str(), shortForm, MAX_PATH + 8), 4u);
+        EXPECT_EQ(selection[i], shortForm + 4) << i;
+    }
+    RunProcess(L"cmd /c start /wait /unix /bin/rm -rf \"" + Wide(UnixPath(folder / L"a folder with a long name")) + L"\"");
+}
+
 // A drop folder deeper than MAX_PATH is the drop folder in its short form.
 // Wine's shell parses no path of 260 characters or more into an ID list
 // (SHParseDisplayName, ILCreateFromPathW): where it gives none, the test

@@ -1,0 +1,36 @@
+// The forms a path takes: the "\\?\" form that reaches every entry, and the
+// short (8.3) and long forms the volume gives.
+#pragma once
+#include <stddef.h>
+#include <windows.h>
+
+#include "brxlib/memory.h"
+
+// The longest path Windows' file functions take, in the "\\?\" form.
+const size_t LongestExtendedPath = 32767;
+
+// The "\\?\" form of path[0..length), followed by "\" and name when name is
+// given, in a block of its own size from brxlib::Allocate (the caller frees
+// it). In that form the file functions take paths of any length and every
+// name as it is: "aux.c" or "name." is an entry, not a device or "name". A
+// path already in that form keeps it; null for one that has none (relative,
+// or a device path) or when memory ran out.
+WCHAR* ExtendedForm(const WCHAR* path, size_t length, const WCHAR* name = nullptr);
+
+// Replaces path[MAX_PATH + 1] by its short (8.3) form where the volume
+// gives one that fits; leaves it as it is otherwise.
+void ShortenInPlace(WCHAR* path);
+
+// GetShortPathNameW of path into shortPath[MAX_PATH + 1]; false when it
+// gives nothing that fits.
+bool LookUpShortForm(const WCHAR* path, WCHAR* shortPath);
+
+// GetLongPathNameW of path into longForm (LongestExtendedPath + 1 units,
+// allocated here); false when memory ran out or no long form is given.
+bool LookUpLongForm(const WCHAR* path, brxlib::HeapBuffer<WCHAR>& longForm);
+
+// Writes into record[MAX_PATH + 1] the short form of an absolute path of
+// any length (up to LongestExtendedPath units), looked up in its "\\?\"
+// form and given back without that prefix. False when the volume gives no
+// short form or the short form does not fit 259 characters either.
+bool StoreShortForm(const WCHAR* path, size_t length, WCHAR* record);
