@@ -5,6 +5,47 @@
 
 #include "support/invoke.h"
 
+namespace {
+
+// On Windows the system's ANSI code page (this value) and a process's
+// GetACP agree unless the program declares a code page of its own. Wine
+// writes the value for the locale the prefix last ran under, and a run
+// under another locale (code page 932) does not always bring it up to
+// date; the module reads the value, so every test executable puts it in
+// step with its own code page first, and back afterwards.
+class SystemCodePageInStep : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        wchar_t value[32] = {};
+        DWORD size = sizeof(value);
+        m_saved = RegGetValueW(HKEY_LOCAL_MACHINE, Key, L"ACP", RRF_RT_REG_SZ, nullptr, value, &size) == ERROR_SUCCESS
+                      ? value
+                      : L"";
+        const std::wstring own = std::to_wstring(GetACP());
+        m_changed = m_saved != own && Set(own);
+    }
+    void TearDown() override
+    {
+        if (m_changed && !m_saved.empty())
+            Set(m_saved);
+    }
+
+private:
+    static bool Set(const std::wstring& value)
+    {
+        return RegSetKeyValueW(HKEY_LOCAL_MACHINE, Key, L"ACP", REG_SZ, value.c_str(),
+                               static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    }
+    static constexpr const wchar_t* Key = L"SYSTEM\\CurrentControlSet\\Control\\Nls\\CodePage";
+    std::wstring m_saved;
+    bool m_changed = false;
+};
+
+::testing::Environment* const CodePageEnvironment = ::testing::AddGlobalTestEnvironment(new SystemCodePageInStep);
+
+}  // namespace
+
 void EnsureOle()
 {
     static thread_local bool done = false;
