@@ -191,7 +191,8 @@ SelectionShortForms::~SelectionShortForms()
     brxlib::Free(m_groups);
 }
 
-bool SelectionShortForms::Prepare(const CShellExt::PATH_INFO* paths, int count)
+template <class PathAt>
+bool SelectionShortForms::DescribeAndEnumerate(int count, PathAt pathAt)
 {
     if (count <= 0)
         return true;
@@ -199,22 +200,19 @@ bool SelectionShortForms::Prepare(const CShellExt::PATH_INFO* paths, int count)
     if (!m_items)
         return false;
     for (int i = 0; i < count; ++i)
-        Describe(paths[i].path, i, &m_items[i]);
+        Describe(pathAt(i), i, &m_items[i]);
     m_count = count;
     return EnumerateGroups();
 }
 
+bool SelectionShortForms::Prepare(const CShellExt::PATH_INFO* paths, int count)
+{
+    return DescribeAndEnumerate(count, [paths](int i) { return paths[i].path; });
+}
+
 bool SelectionShortForms::Prepare(const WCHAR* const* paths, int count)
 {
-    if (count <= 0)
-        return true;
-    m_items = brxlib::AllocateZeroed<Item>(static_cast<size_t>(count));
-    if (!m_items)
-        return false;
-    for (int i = 0; i < count; ++i)
-        Describe(paths[i], i, &m_items[i]);
-    m_count = count;
-    return EnumerateGroups();
+    return DescribeAndEnumerate(count, [paths](int i) { return paths[i]; });
 }
 
 bool SelectionShortForms::EnumerateGroups()

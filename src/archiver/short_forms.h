@@ -47,6 +47,9 @@ private:
     int m_count;
     ShortFormLookup m_lookup;
 
+    // Describes count paths, pathAt(i) the i-th, then enumerates their folders.
+    template <class PathAt>
+    bool DescribeAndEnumerate(int count, PathAt pathAt);
     bool EnumerateGroups();
 };
 
