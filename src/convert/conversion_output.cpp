@@ -8,12 +8,12 @@
 namespace {
 
 // The folder (source's own, or target) and name, then newExtension in place
-// of the name's last "." on.
-bool FormOutputNamed(const WCHAR* source, const WCHAR* target, const WCHAR* name, const WCHAR* newExtension,
-                     WCHAR* output)
+// of the name's last "." on, into output[capacity]; joined[capacity] is the
+// room for the path before its extension changes.
+bool FormOutputInto(const WCHAR* source, const WCHAR* target, const WCHAR* name, const WCHAR* newExtension,
+                    WCHAR* joined, WCHAR* output, size_t capacity)
 {
-    WCHAR joined[MAX_PATH + 1];
-    brxlib::TextBuilder path(joined, MAX_PATH + 1);
+    brxlib::TextBuilder path(joined, capacity);
     if (target) {
         const size_t length = brxlib::TextLength(target);
         path.Append(target, length);
@@ -35,13 +35,20 @@ bool FormOutputNamed(const WCHAR* source, const WCHAR* target, const WCHAR* name
             dot = p;
     const size_t keep = dot ? static_cast<size_t>(dot - joined) : path.length();
 
-    brxlib::TextBuilder out(output, MAX_PATH + 1);
+    brxlib::TextBuilder out(output, capacity);
     out.Append(joined, keep).Append(newExtension);
     if (!out.ok()) {
         output[0] = 0;
         return false;
     }
     return true;
+}
+
+bool FormOutputNamed(const WCHAR* source, const WCHAR* target, const WCHAR* name, const WCHAR* newExtension,
+                     WCHAR* output)
+{
+    WCHAR joined[MAX_PATH + 1];
+    return FormOutputInto(source, target, name, newExtension, joined, output, MAX_PATH + 1);
 }
 
 // One file's identity: the volume and the file's index on it.
@@ -76,6 +83,19 @@ const WCHAR* FileNamePart(const WCHAR* path)
 bool FormOutputPath(const WCHAR* source, const WCHAR* target, const WCHAR* newExtension, WCHAR* output)
 {
     return FormOutputNamed(source, target, FileNamePart(source), newExtension, output);
+}
+
+size_t OutputPathCapacity(const WCHAR* source, const WCHAR* target, const WCHAR* newExtension)
+{
+    return brxlib::TextLength(source) + (target ? brxlib::TextLength(target) : 0) +
+           brxlib::TextLength(newExtension) + 2;
+}
+
+bool FormLongOutputPath(const WCHAR* source, const WCHAR* target, const WCHAR* newExtension, WCHAR* output,
+                        size_t capacity)
+{
+    brxlib::HeapBuffer<WCHAR> joined(capacity);
+    return joined && FormOutputInto(source, target, FileNamePart(source), newExtension, joined.get(), output, capacity);
 }
 
 bool FormConversionOutput(const WCHAR* source, const WCHAR* target, const WCHAR* newExtension, WCHAR* output)

@@ -15,6 +15,12 @@ const WCHAR* FileNamePart(const WCHAR* path);
 // cut.
 bool FormOutputPath(const WCHAR* source, const WCHAR* target, const WCHAR* newExtension, WCHAR* output);
 
+// FormOutputPath without its bound, into output[capacity] with capacity
+// from OutputPathCapacity: for telling the user which path does not fit.
+size_t OutputPathCapacity(const WCHAR* source, const WCHAR* target, const WCHAR* newExtension);
+bool FormLongOutputPath(const WCHAR* source, const WCHAR* target, const WCHAR* newExtension, WCHAR* output,
+                        size_t capacity);
+
 // As FormOutputPath, but named after the source's long file name (from
 // GetLongPathNameW) where that differs from the name the source carries
 // and the output path then fits: the user chose "Quarterly figures.tar",

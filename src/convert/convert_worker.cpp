@@ -114,17 +114,10 @@ bool WatchForConfirmation(ArchiverProcess& started)
 // The source's output path, for telling the user why it cannot be used.
 void RefuseLongOutput(const WCHAR* source, const WCHAR* target, const WCHAR* newExtension, CommandRefusal& refusal)
 {
-    brxlib::HeapBuffer<WCHAR> path(brxlib::TextLength(source) + (target ? brxlib::TextLength(target) : 0) +
-                                   brxlib::TextLength(newExtension) + 2);
-    if (!path)
-        return;
-    brxlib::TextBuilder text(path.get(), path.size());
-    if (target)
-        text.Append(target).Append(L'\\').Append(FileNamePart(source));
-    else
-        text.Append(source);
-    text.Append(newExtension);
-    refusal.Set(RefusalReason::PathTooLong, path.get());
+    const size_t capacity = OutputPathCapacity(source, target, newExtension);
+    brxlib::HeapBuffer<WCHAR> path(capacity);
+    if (path && FormLongOutputPath(source, target, newExtension, path.get(), capacity))
+        refusal.Set(RefusalReason::PathTooLong, path.get());
 }
 
 }  // namespace
