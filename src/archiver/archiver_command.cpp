@@ -53,7 +53,10 @@ HRESULT CShellExt::RunArchiverCommand(int code)
         Refusal.Set(RefusalReason::NoInstallFolder);
         return located;
     }
-    ShortenInPlace(TargetFolder);
+    if (!ToArchiverForm(TargetFolder)) {
+        Refusal.Set(RefusalReason::NameReadsAsAnother, TargetFolder);
+        return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
+    }
 
     const CompressFormat* format = FindCompressFormat(code);
     WCHAR listFile[MAX_PATH + 1] = {};

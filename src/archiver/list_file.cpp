@@ -7,6 +7,7 @@
 #include "archiver/temporary_names.h"
 #include "brxlib/memory.h"
 #include "brxlib/owners.h"
+#include "brxlib/path_forms.h"
 #include "shellext/shell_ext.h"
 
 namespace {
@@ -76,7 +77,10 @@ DWORD WriteLines(BufferedFile& out, const brxlib::simple_array<CShellExt::PATH_I
     for (int i = 0; i < selection.count; ++i) {
         if (shorten)
             shortForms.Get(i, line);
-        const DWORD status = WriteLine(out, codePage, shorten ? line : selection.data[i].path);
+        const WCHAR* text = shorten ? line : selection.data[i].path;
+        // Without a short form, "report." would be read as "report": the
+        // archiver would pack the neighbour instead of the chosen file.
+        const DWORD status = ReadsAsAnotherFile(text) ? ERROR_INVALID_NAME : WriteLine(out, codePage, text);
         if (status != ERROR_SUCCESS) {
             *failed = i;
             return status;
@@ -117,6 +121,8 @@ bool CShellExt::WriteListFile(WCHAR* name, ListForm form)
         DeleteFileW(name);
         if (status == ERROR_NO_UNICODE_TRANSLATION)
             Refusal.Set(RefusalReason::NameNotInCodePage, Selection.data[failed].path);
+        else if (status == ERROR_INVALID_NAME)
+            Refusal.Set(RefusalReason::NameReadsAsAnother, Selection.data[failed].path);
         else if (status != ERROR_OUTOFMEMORY)
             Refusal.SetNoTemporaryFile();
         SetLastError(status);

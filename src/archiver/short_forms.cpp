@@ -122,9 +122,17 @@ bool FolderOf(const Item& item, WCHAR* folder, size_t capacity)
     return text.ok();
 }
 
+// The plain look-up of a path Win32 reads as another file finds that other
+// file ("report." gives the short form of "report"): such a path is looked
+// up in its "\\?\" form.
+bool LooksUpPlain(ShortFormLookup lookup, const WCHAR* path)
+{
+    return lookup == ShortFormLookup::Plain && !ReadsAsAnotherFile(path);
+}
+
 bool LookUpOne(ShortFormLookup lookup, const WCHAR* path, WCHAR* line)
 {
-    if (lookup == ShortFormLookup::Plain)
+    if (LooksUpPlain(lookup, path))
         return LookUpShortForm(path, line);
     return StoreShortForm(path, brxlib::TextLength(path), line);
 }
@@ -171,8 +179,8 @@ void EnumerateGroup(Item* items, int count, int group, Group& folderGroup, Short
         !LookUpOne(lookup, folder.get(), folderGroup.shortFolder))
         return;
     WIN32_FIND_DATAW entry;
-    brxlib::UniqueFind search(lookup == ShortFormLookup::Plain ? FindEntries(folder.get(), &entry)
-                                                               : FindEntriesExtended(folder.get(), &entry));
+    brxlib::UniqueFind search(LooksUpPlain(lookup, folder.get()) ? FindEntries(folder.get(), &entry)
+                                                                 : FindEntriesExtended(folder.get(), &entry));
     if (!search.valid())
         return;
     long long budget = static_cast<long long>(count) * EntriesReadPerSelected + EntriesReadAtLeast;

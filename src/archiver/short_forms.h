@@ -3,11 +3,9 @@
 // that is most of the time a user waits; one enumeration of the folder
 // gives every entry's short name at once. The result is, path for path,
 // what the single look-up gives (GetShortPathNameW with room for MAX_PATH
-// units, or StoreShortForm), with one difference: for a name that ends in
-// a dot or a space the enumeration names the entry itself, where
-// GetShortPathNameW of the plain path drops that dot or space and names
-// another entry or none. The entry itself is the better answer: it is the
-// one the user selected.
+// units, or StoreShortForm). Both name the entry itself for a name Win32
+// reads as another file ("report." beside "report"): the single look-up
+// goes through the "\\?\" form for it, the enumeration matches names exactly.
 #pragma once
 #include <windows.h>
 

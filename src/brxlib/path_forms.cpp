@@ -7,6 +7,22 @@ namespace {
 const WCHAR ExtendedPrefix[] = L"\\\\?\\";
 const WCHAR ExtendedUncPrefix[] = L"\\\\?\\UNC\\";
 
+bool SameUnits(const WCHAR* a, const WCHAR* b, size_t count)
+{
+    for (size_t i = 0; i < count; ++i)
+        if (a[i] != b[i])
+            return false;
+    return true;
+}
+
+// GetFullPathNameW of path[length] into full[length + 1]: room for the path
+// itself, since any other length is another path already.
+bool FullPathDiffers(const WCHAR* path, size_t length, WCHAR* full)
+{
+    const DWORD units = GetFullPathNameW(path, static_cast<DWORD>(length + 1), full, nullptr);
+    return units != length || !SameUnits(full, path, length);
+}
+
 bool StartsWith(const WCHAR* text, const WCHAR* prefix)
 {
     for (; *prefix; ++text, ++prefix)
@@ -29,6 +45,7 @@ WCHAR* ExtendedForm(const WCHAR* path, size_t length, const WCHAR* name)
         prefix = ExtendedUncPrefix;
         rest = path + 2;
     } else {
+        SetLastError(ERROR_BAD_PATHNAME);
         return nullptr;
     }
     const size_t restLength = length - static_cast<size_t>(rest - path);
@@ -37,8 +54,10 @@ WCHAR* ExtendedForm(const WCHAR* path, size_t length, const WCHAR* name)
     const size_t nameLength = name ? brxlib::TextLength(name) : 0;
     const size_t capacity = brxlib::TextLength(prefix) + restLength + (separator ? 1 : 0) + nameLength + 1;
     WCHAR* extended = brxlib::AllocateZeroed<WCHAR>(capacity);
-    if (!extended)
+    if (!extended) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
+    }
     brxlib::TextBuilder text(extended, capacity);
     text.Append(prefix).Append(rest, restLength);
     if (separator)
@@ -53,6 +72,36 @@ void ShortenInPlace(WCHAR* path)
     WCHAR shortPath[MAX_PATH + 1];
     if (LookUpShortForm(path, shortPath))
         brxlib::CopyText(path, MAX_PATH + 1, shortPath);
+}
+
+bool ReadsAsAnotherFile(const WCHAR* path)
+{
+    const size_t length = brxlib::TextLength(path);
+    WCHAR local[MAX_PATH + 1];
+    if (length < ARRAYSIZE(local))
+        return FullPathDiffers(path, length, local);
+    brxlib::HeapBuffer<WCHAR> full(length + 1);
+    // Without memory to tell, the path is not trusted.
+    return !full || FullPathDiffers(path, length, full.get());
+}
+
+bool ToReadableForm(WCHAR* path)
+{
+    if (!ReadsAsAnotherFile(path))
+        return true;
+    // The plain look-up of such a path finds the other file, not this one.
+    WCHAR shortPath[MAX_PATH + 1];
+    if (!StoreShortForm(path, brxlib::TextLength(path), shortPath) || ReadsAsAnotherFile(shortPath))
+        return false;
+    return brxlib::CopyText(path, MAX_PATH + 1, shortPath);
+}
+
+bool ToArchiverForm(WCHAR* path)
+{
+    if (ReadsAsAnotherFile(path))
+        return ToReadableForm(path);
+    ShortenInPlace(path);
+    return true;
 }
 
 bool LookUpShortForm(const WCHAR* path, WCHAR* shortPath)

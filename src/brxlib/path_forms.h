@@ -14,12 +14,32 @@ const size_t LongestExtendedPath = 32767;
 // it). In that form the file functions take paths of any length and every
 // name as it is: "aux.c" or "name." is an entry, not a device or "name". A
 // path already in that form keeps it; null for one that has none (relative,
-// or a device path) or when memory ran out.
+// or a device path: last error ERROR_BAD_PATHNAME) or when memory ran out
+// (ERROR_NOT_ENOUGH_MEMORY).
 WCHAR* ExtendedForm(const WCHAR* path, size_t length, const WCHAR* name = nullptr);
 
 // Replaces path[MAX_PATH + 1] by its short (8.3) form where the volume
 // gives one that fits; leaves it as it is otherwise.
 void ShortenInPlace(WCHAR* path);
+
+// True when Win32 reads the full path as another file than the entry it
+// names: GetFullPathNameW changes it (a trailing dot or space dropped, and
+// on Windows 10 and earlier a device-like name such as "aux.c" taken for
+// the device). Such an entry is reached only in the "\\?\" form, and the
+// archiver gets plain paths.
+bool ReadsAsAnotherFile(const WCHAR* path);
+
+// Leaves path[MAX_PATH + 1] as it is when Win32 reads it as the entry it
+// names; otherwise replaces it by its short form, looked up in the "\\?\"
+// form. False, path unchanged, when no plain path names the entry (no
+// short form, as on volumes without 8.3 names).
+bool ToReadableForm(WCHAR* path);
+
+// Replaces path[MAX_PATH + 1] by the form the archiver is to read: its short
+// form where the volume gives one that fits (ShortenInPlace), as
+// ToReadableForm for a path Win32 would read as another file. False, path
+// unchanged, when no plain path names the entry.
+bool ToArchiverForm(WCHAR* path);
 
 // GetShortPathNameW of path into shortPath[MAX_PATH + 1]; false when it
 // gives nothing that fits.

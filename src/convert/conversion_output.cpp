@@ -1,5 +1,7 @@
 #include "convert/conversion_output.h"
 
+#include <string.h>
+
 #include "brxlib/memory.h"
 #include "brxlib/owners.h"
 #include "brxlib/path_forms.h"
@@ -7,57 +9,114 @@
 
 namespace {
 
-// The folder (source's own, or target) and name, then newExtension in place
-// of the name's last "." on, into output[capacity]; joined[capacity] is the
-// room for the path before its extension changes.
-bool FormOutputInto(const WCHAR* source, const WCHAR* target, const WCHAR* name, const WCHAR* newExtension,
-                    WCHAR* joined, WCHAR* output, size_t capacity)
+// The name of the entry path reaches, as the file system holds it (never
+// an 8.3 alias), into entry; looked up in the "\\?\\" form, where "report."
+// is "report." and not "report". S_FALSE when path reaches no entry.
+HRESULT LookUpEntryName(const WCHAR* path, WIN32_FIND_DATAW* entry)
 {
-    brxlib::TextBuilder path(joined, capacity);
-    if (target) {
-        const size_t length = brxlib::TextLength(target);
-        path.Append(target, length);
-        if (length == 0 || target[length - 1] != L'\\')
-            path.Append(L'\\');
-    } else {
-        path.Append(source, static_cast<size_t>(FileNamePart(source) - source));
-    }
-    const size_t nameStart = path.length();
-    path.Append(name);
-    if (!path.ok())
-        return false;
+    WCHAR* extended = ExtendedForm(path, brxlib::TextLength(path));
+    if (!extended)
+        return GetLastError() == ERROR_NOT_ENOUGH_MEMORY ? E_OUTOFMEMORY : S_FALSE;
+    brxlib::UniqueFind search(
+        FindFirstFileExW(extended, FindExInfoBasic, entry, FindExSearchNameMatch, nullptr, 0));
+    brxlib::Free(extended);
+    return search.valid() ? S_OK : S_FALSE;
+}
 
-    // Only the file name's "." counts: a dot in a folder name must not move
-    // the output out of its folder.
+// name with newExtension in place of its text from the last "." on.
+void AppendRenamed(brxlib::TextBuilder& text, const WCHAR* name, const WCHAR* newExtension)
+{
     const WCHAR* dot = nullptr;
-    for (const WCHAR* p = joined + nameStart; *p; ++p)
+    for (const WCHAR* p = name; *p; ++p)
         if (*p == L'.')
             dot = p;
-    const size_t keep = dot ? static_cast<size_t>(dot - joined) : path.length();
-
-    brxlib::TextBuilder out(output, capacity);
-    out.Append(joined, keep).Append(newExtension);
-    if (!out.ok()) {
-        output[0] = 0;
-        return false;
-    }
-    return true;
+    text.Append(name, dot ? static_cast<size_t>(dot - name) : brxlib::TextLength(name)).Append(newExtension);
 }
 
-bool FormOutputNamed(const WCHAR* source, const WCHAR* target, const WCHAR* name, const WCHAR* newExtension,
-                     WCHAR* output)
+void AppendJoined(brxlib::TextBuilder& text, const WCHAR* folder, size_t folderLength, const WCHAR* name)
 {
-    WCHAR joined[MAX_PATH + 1];
-    return FormOutputInto(source, target, name, newExtension, joined, output, MAX_PATH + 1);
+    text.Append(folder, folderLength);
+    // A drive's root ends in its separator already.
+    if (folderLength == 0 || folder[folderLength - 1] != L'\\')
+        text.Append(L'\\');
+    text.Append(name);
 }
 
-// One file's identity: the volume and the file's index on it.
-bool FileIdentity(const WCHAR* path, BY_HANDLE_FILE_INFORMATION* info)
+enum class Fit { Fits, TooLong, ReadsAsAnother };
+
+Fit JoinOutput(const WCHAR* folder, size_t folderLength, const WCHAR* name, WCHAR* output)
 {
+    brxlib::TextBuilder text(output, MAX_PATH + 1);
+    AppendJoined(text, folder, folderLength, name);
+    if (!text.ok())
+        return Fit::TooLong;
+    return ReadsAsAnotherFile(output) ? Fit::ReadsAsAnother : Fit::Fits;
+}
+
+// The output named in folder if it fits there and Win32 reads it as given,
+// else in the folder's short form.
+Fit PlaceOutput(const WCHAR* folder, size_t folderLength, const WCHAR* name, WCHAR* output)
+{
+    const Fit asGiven = JoinOutput(folder, folderLength, name, output);
+    if (asGiven == Fit::Fits)
+        return asGiven;
+    WCHAR shortFolder[MAX_PATH + 1];
+    if (!StoreShortForm(folder, folderLength, shortFolder))
+        return asGiven;
+    const Fit shortened = JoinOutput(shortFolder, brxlib::TextLength(shortFolder), name, output);
+    return shortened == Fit::Fits || asGiven == Fit::ReadsAsAnother ? shortened : asGiven;
+}
+
+// The output path as the user would know it, whatever its length.
+HRESULT RefuseOutput(RefusalReason reason, HRESULT result, const WCHAR* folder, size_t folderLength,
+                     const WCHAR* name, CommandRefusal& refusal)
+{
+    const size_t capacity = folderLength + 1 + brxlib::TextLength(name) + 1;
+    brxlib::HeapBuffer<WCHAR> path(capacity);
+    if (!path)
+        return E_OUTOFMEMORY;
+    brxlib::TextBuilder text(path.get(), capacity);
+    AppendJoined(text, folder, folderLength, name);
+    refusal.Set(reason, path.get());
+    return result;
+}
+
+// FILE_ID_INFO and its class number, which the headers declare only for
+// Windows 8 and later.
+struct FileId128Info {
+    ULONGLONG volumeSerialNumber;
+    BYTE fileId[16];
+};
+const FILE_INFO_BY_HANDLE_CLASS FileIdInfoClass = static_cast<FILE_INFO_BY_HANDLE_CLASS>(18);
+
+// One file's identity: the volume and the file's 128-bit id where the volume
+// gives it (ReFS's 64-bit index is not unique), else its 64-bit index.
+struct FileIdentity {
+    bool hasId128;
+    FileId128Info id128;
+    BY_HANDLE_FILE_INFORMATION info;
+};
+
+bool ReadFileIdentity(const WCHAR* path, FileIdentity* identity)
+{
+    ZeroMemory(identity, sizeof(*identity));
     // No access asked: only the identity is read, whoever has the file open.
     brxlib::UniqueHandle file(CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    return file.valid() && GetFileInformationByHandle(file.get(), info);
+    if (!file.valid())
+        return false;
+    identity->hasId128 = GetFileInformationByHandleEx(file.get(), FileIdInfoClass, &identity->id128,
+                                                      sizeof(identity->id128)) != FALSE;
+    return GetFileInformationByHandle(file.get(), &identity->info) != FALSE;
+}
+
+bool SameIdentity(const FileIdentity& a, const FileIdentity& b)
+{
+    if (a.hasId128 && b.hasId128)
+        return a.id128.volumeSerialNumber == b.id128.volumeSerialNumber &&
+               memcmp(a.id128.fileId, b.id128.fileId, sizeof(a.id128.fileId)) == 0;
+    return a.info.dwVolumeSerialNumber == b.info.dwVolumeSerialNumber &&
+           a.info.nFileIndexHigh == b.info.nFileIndexHigh && a.info.nFileIndexLow == b.info.nFileIndexLow;
 }
 
 // GetFullPathNameW (doubled separators and "." parts collapsed) into full,
@@ -80,45 +139,67 @@ const WCHAR* FileNamePart(const WCHAR* path)
     return name;
 }
 
-bool FormOutputPath(const WCHAR* source, const WCHAR* target, const WCHAR* newExtension, WCHAR* output)
+HRESULT FormConversionPaths(const WCHAR* source, const WCHAR* target, const WCHAR* newExtension,
+                            ConversionPaths* paths, CommandRefusal& refusal)
 {
-    return FormOutputNamed(source, target, FileNamePart(source), newExtension, output);
-}
-
-size_t OutputPathCapacity(const WCHAR* source, const WCHAR* target, const WCHAR* newExtension)
-{
-    return brxlib::TextLength(source) + (target ? brxlib::TextLength(target) : 0) +
-           brxlib::TextLength(newExtension) + 2;
-}
-
-bool FormLongOutputPath(const WCHAR* source, const WCHAR* target, const WCHAR* newExtension, WCHAR* output,
-                        size_t capacity)
-{
-    brxlib::HeapBuffer<WCHAR> joined(capacity);
-    return joined && FormOutputInto(source, target, FileNamePart(source), newExtension, joined.get(), output, capacity);
-}
-
-bool FormConversionOutput(const WCHAR* source, const WCHAR* target, const WCHAR* newExtension, WCHAR* output)
-{
-    brxlib::HeapBuffer<WCHAR> longPath(LongestExtendedPath + 1);
-    if (LookUpLongForm(source, longPath)) {
-        const WCHAR* longName = FileNamePart(longPath.get());
-        if (longName[0] && CompareStringOrdinal(longName, -1, FileNamePart(source), -1, TRUE) != CSTR_EQUAL &&
-            FormOutputNamed(source, target, longName, newExtension, output))
-            return true;
+    ZeroMemory(paths, sizeof(*paths));
+    WIN32_FIND_DATAW entry;
+    const HRESULT found = LookUpEntryName(source, &entry);
+    if (FAILED(found))
+        return found;
+    // An output named after an 8.3 alias could be another file's alias.
+    if (found != S_OK) {
+        refusal.Set(RefusalReason::SourceNotFound, source);
+        return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
     }
-    return FormOutputPath(source, target, newExtension, output);
+    const WCHAR* folder = target ? target : source;
+    const size_t folderLength = target ? brxlib::TextLength(target) : static_cast<size_t>(FileNamePart(source) - source);
+    const HRESULT tooLong = HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+
+    brxlib::TextBuilder name(paths->outputName, MAX_PATH + 1);
+    AppendRenamed(name, entry.cFileName, newExtension);
+    // No file system gives a name this long; a request from elsewhere might.
+    if (!name.ok()) {
+        refusal.Set(RefusalReason::PathTooLong, source);
+        return tooLong;
+    }
+    const Fit fit = PlaceOutput(folder, folderLength, paths->outputName, paths->output);
+    if (fit == Fit::TooLong)
+        return RefuseOutput(RefusalReason::PathTooLong, tooLong, folder, folderLength, paths->outputName, refusal);
+    if (fit == Fit::ReadsAsAnother)
+        return RefuseOutput(RefusalReason::NameReadsAsAnother, HRESULT_FROM_WIN32(ERROR_INVALID_NAME), folder,
+                            folderLength, paths->outputName, refusal);
+
+    if (!brxlib::CopyText(paths->source, MAX_PATH + 1, source)) {
+        refusal.Set(RefusalReason::PathTooLong, source);
+        return tooLong;
+    }
+    if (!ToReadableForm(paths->source)) {
+        refusal.Set(RefusalReason::NameReadsAsAnother, source);
+        return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
+    }
+    return S_OK;
+}
+
+HRESULT CheckOutputIsNoAlias(const ConversionPaths& paths, CommandRefusal& refusal)
+{
+    WIN32_FIND_DATAW entry;
+    const HRESULT found = LookUpEntryName(paths.output, &entry);
+    if (found != S_OK)
+        return SUCCEEDED(found) ? S_OK : found;
+    if (CompareStringOrdinal(entry.cFileName, -1, paths.outputName, -1, TRUE) == CSTR_EQUAL)
+        return S_OK;
+    refusal.Set(RefusalReason::OutputIsAlias, paths.output);
+    return HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
 }
 
 bool NamesSameFile(const WCHAR* a, const WCHAR* b)
 {
     // The files' identity catches what no spelling shows: a second drive
     // letter or a share for the same files.
-    BY_HANDLE_FILE_INFORMATION infoA;
-    BY_HANDLE_FILE_INFORMATION infoB;
-    if (FileIdentity(a, &infoA) && FileIdentity(b, &infoB) &&
-        infoA.dwVolumeSerialNumber == infoB.dwVolumeSerialNumber && infoA.nFileIndexHigh == infoB.nFileIndexHigh &&
-        infoA.nFileIndexLow == infoB.nFileIndexLow)
+    FileIdentity identityA;
+    FileIdentity identityB;
+    if (ReadFileIdentity(a, &identityA) && ReadFileIdentity(b, &identityB) && SameIdentity(identityA, identityB))
         return true;
     // And the paths themselves, in case a volume gives no stable index. A
     // path that names no existing file has no long form and is no file to

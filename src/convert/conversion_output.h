@@ -1,31 +1,36 @@
-// Where a conversion writes its new archive, and the check that it never
-// writes over the archive it converts.
+// Where a conversion writes its new archive, and the checks that it never
+// writes over a file the user did not choose: the archive it converts, or
+// another file whose short name the new one happens to spell.
 #pragma once
 #include <windows.h>
+
+#include "shellext/refusal.h"
 
 // The file name of path: the text after its last "\" (the whole path when
 // it has none), found by walking with CharNextW.
 const WCHAR* FileNamePart(const WCHAR* path);
 
-// Forms into output[MAX_PATH + 1] the path of the new archive: beside the
-// source, or in target under the source's file name (a "\" between them
-// unless target ends in one, as a drive's root does); the text from the
-// last "." of the file name on is replaced by newExtension (appended when
-// the file name has no "."). False when the path does not fit: it is never
-// cut.
-bool FormOutputPath(const WCHAR* source, const WCHAR* target, const WCHAR* newExtension, WCHAR* output);
+// The paths of one conversion, as the archiver is to get them.
+struct ConversionPaths {
+    WCHAR source[MAX_PATH + 1];      // the source, in its short form where Win32 would read it as another file
+    WCHAR output[MAX_PATH + 1];      // the new archive
+    WCHAR outputName[MAX_PATH + 1];  // the file name the new archive is meant to have
+};
 
-// FormOutputPath without its bound, into output[capacity] with capacity
-// from OutputPathCapacity: for telling the user which path does not fit.
-size_t OutputPathCapacity(const WCHAR* source, const WCHAR* target, const WCHAR* newExtension);
-bool FormLongOutputPath(const WCHAR* source, const WCHAR* target, const WCHAR* newExtension, WCHAR* output,
-                        size_t capacity);
+// Names the new archive: the source's long file name (from the file system,
+// never an 8.3 alias) with newExtension in place of the text from its last
+// "." on (appended when it has none), in target or, without one, in the
+// source's own folder; in that folder's short form when the whole path does
+// not fit 260 units. S_OK, or a failure with refusal set (and the path it
+// concerns): the source not found, no form that fits, or a path Win32 would
+// read as another file.
+HRESULT FormConversionPaths(const WCHAR* source, const WCHAR* target, const WCHAR* newExtension,
+                            ConversionPaths* paths, CommandRefusal& refusal);
 
-// As FormOutputPath, but named after the source's long file name (from
-// GetLongPathNameW) where that differs from the name the source carries
-// and the output path then fits: the user chose "Quarterly figures.tar",
-// not "QUARTE~1.TAR".
-bool FormConversionOutput(const WCHAR* source, const WCHAR* target, const WCHAR* newExtension, WCHAR* output);
+// When paths.output names an existing file, that file must carry the
+// intended name: "QUAR~0KW.zip" may be the short name of another archive.
+// HRESULT_FROM_WIN32(ERROR_FILE_EXISTS) with refusal set otherwise.
+HRESULT CheckOutputIsNoAlias(const ConversionPaths& paths, CommandRefusal& refusal);
 
 // True when both paths name one existing file, however each is spelled:
 // short or long, any case, doubled separators, another drive letter or a

@@ -9,6 +9,7 @@
 #include "brxlib/memory.h"
 #include "brxlib/path_forms.h"
 #include "brxlib/text_builder.h"
+#include "convert/conversion_plan.h"
 #include "module/module.h"
 #include "shellext/menu_tables.h"
 #include "shellext/shell_ext.h"
@@ -54,13 +55,24 @@ HRESULT CShellExt::LaunchConversion(int code)
 {
     if (Selection.count == 0)
         return E_INVALIDARG;
-    if (code < FirstConversionCode || code > LastConversionCode)
+    const ConversionTarget* conversion = FindConversionTarget(code);
+    if (!conversion)
         return E_INVALIDARG;
+    const WCHAR* source = Selection.data[0].path;
+    // The worker's checks, here: a refusal is then told to the window that
+    // picked the command (or to nobody, when it asked for no user
+    // interface) and reported as a failure, before any process starts.
+    ConversionPaths paths;
+    ArchiverLocation location;
+    const HRESULT prepared =
+        PrepareConversion(*conversion, source, TargetFolder[0] ? TargetFolder : nullptr, &paths, location, Refusal);
+    if (FAILED(prepared))
+        return prepared;
+
     WCHAR modulePath[MAX_PATH + 1] = {};
     if (!GetModulePath(modulePath))
         return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
 
-    const WCHAR* source = Selection.data[0].path;
     brxlib::HeapBuffer<WCHAR> parameters(brxlib::TextLength(TargetFolder) + brxlib::TextLength(source) +
                                          brxlib::TextLength(modulePath) + 64);
     if (!parameters)

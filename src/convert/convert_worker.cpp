@@ -8,7 +8,7 @@
 #include "brxlib/path_forms.h"
 #include "convert/archiver_process.h"
 #include "convert/confirm_probe.h"
-#include "convert/conversion_output.h"
+#include "convert/conversion_plan.h"
 #include "convert/delete_tree.h"
 #include "shellext/menu_tables.h"
 #include "shellext/shell_ext.h"
@@ -111,15 +111,6 @@ bool WatchForConfirmation(ArchiverProcess& started)
     }
 }
 
-// The source's output path, for telling the user why it cannot be used.
-void RefuseLongOutput(const WCHAR* source, const WCHAR* target, const WCHAR* newExtension, CommandRefusal& refusal)
-{
-    const size_t capacity = OutputPathCapacity(source, target, newExtension);
-    brxlib::HeapBuffer<WCHAR> path(capacity);
-    if (path && FormLongOutputPath(source, target, newExtension, path.get(), capacity))
-        refusal.Set(RefusalReason::PathTooLong, path.get());
-}
-
 }  // namespace
 
 void CShellExt::ConvertArchive(int code, const WCHAR* source, const WCHAR* target)
@@ -127,26 +118,13 @@ void CShellExt::ConvertArchive(int code, const WCHAR* source, const WCHAR* targe
     const ConversionTarget* conversion = FindConversionTarget(code);
     if (!conversion || !source)
         return;
-    // Every path is formed before anything runs, so a path that does not fit
-    // ends the conversion before a folder or an archive exists.
-    WCHAR output[MAX_PATH + 1] = {};
-    if (brxlib::TextLength(source) > MAX_PATH || !FormConversionOutput(source, target, conversion->newExtension, output)) {
-        RefuseLongOutput(source, target, conversion->newExtension, Refusal);
-        return;
-    }
-    // "b.zip" into ".zip", or "E:\b.zip" dropped onto "E:" or onto another
-    // letter for the same drive: the second run would pack into the archive
-    // it came from.
-    if (NamesSameFile(output, source)) {
-        Refusal.Set(RefusalReason::OutputIsSource, output);
-        return;
-    }
+    // Every path is formed and checked before anything runs, as where the
+    // conversion was picked: a request may come from elsewhere, and the
+    // files may have changed since.
+    ConversionPaths paths;
     ArchiverLocation location;
-    // No install folder: no program to trust (see RunArchiverCommand).
-    if (FAILED(LocateArchiver(location))) {
-        Refusal.Set(RefusalReason::NoInstallFolder);
+    if (FAILED(PrepareConversion(*conversion, source, target, &paths, location, Refusal)))
         return;
-    }
     WCHAR tempFolder[MAX_PATH + 1] = {};
     if (!MakeTemporaryFolder(tempFolder, Refusal))
         return;
@@ -155,7 +133,7 @@ void CShellExt::ConvertArchive(int code, const WCHAR* source, const WCHAR* targe
     const TemplateField extractFields[] = {
         {L"<ArchiverPath>", location.ArchiverPath},
         {L"<temporary folder>", tempFolder},
-        {L"<source>", source},
+        {L"<source>", paths.source},
     };
     if (!StartFromTemplate(ExtractTemplate, extractFields, 3, extract, location, Refusal)) {
         DeleteDirectoryTree(tempFolder, true);
@@ -170,8 +148,10 @@ void CShellExt::ConvertArchive(int code, const WCHAR* source, const WCHAR* targe
 
     Selection.clear();
     WCHAR listFile[MAX_PATH + 1] = {};
+    // The output is looked at again just before it is written: a file may
+    // have come to carry its name as a short name while the first run ran.
     if (notAnArchive || !ListTopLevel(tempFolder, Selection, Refusal) || Selection.count == 0 ||
-        !WriteListFile(listFile, ListForm::AsStored)) {
+        FAILED(CheckOutputIsNoAlias(paths, Refusal)) || !WriteListFile(listFile, ListForm::AsStored)) {
         Selection.clear();
         DeleteDirectoryTree(tempFolder, true);
         return;
@@ -182,7 +162,7 @@ void CShellExt::ConvertArchive(int code, const WCHAR* source, const WCHAR* targe
         {L"<ArchiverPath>", location.ArchiverPath},
         {L"<switch>", conversion->formatSwitch},
         {L"<list file>", listFile},
-        {L"<output>", output},
+        {L"<output>", paths.output},
     };
     if (!StartFromTemplate(CompressTemplate, compressFields, 4, compress, location, Refusal)) {
         // Nobody owns the list now.

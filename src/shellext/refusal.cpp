@@ -21,6 +21,10 @@ const RefusalText RefusalTexts[] = {
     {RefusalReason::PathTooLong, L"パスが長すぎるため、Morvane に渡せません。"},
     {RefusalReason::OutputIsSource, L"変換先が変換元のファイルと同じため、変換できません。"},
     {RefusalReason::NoTemporaryFile, L"一時ファイルを作成できませんでした。"},
+    {RefusalReason::SourceNotFound, L"変換元のファイルが見つかりません。"},
+    {RefusalReason::OutputIsAlias, L"変換先の名前が別のファイルの短い名前と同じため、変換できません。"},
+    {RefusalReason::NameReadsAsAnother,
+     L"次のファイルの名前は通常のパスで正しく表せないため、Morvane に渡せません。"},
 };
 
 const WCHAR* TextOf(RefusalReason reason)

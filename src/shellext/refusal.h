@@ -10,6 +10,9 @@ enum class RefusalReason {
     PathTooLong,         // detail: the path that does not fit
     OutputIsSource,      // detail: the conversion's output path
     NoTemporaryFile,     // detail: the folder it was to go into
+    SourceNotFound,      // detail: the conversion's source as selected
+    OutputIsAlias,       // detail: the conversion's output path
+    NameReadsAsAnother,  // detail: the path Win32 would read as another file
 };
 
 // The first refusal of one command, as the text of its message box.
@@ -27,6 +30,8 @@ public:
     // Set with the user's temporary folder as the detail.
     void SetNoTemporaryFile();
     void Clear();
+    // The message as it would be shown; null when nothing is recorded.
+    const WCHAR* text() const { return m_text; }
     // Shows the recorded refusal, if any, and clears it.
     void Show(HWND owner);
 

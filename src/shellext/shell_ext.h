@@ -60,8 +60,9 @@ public:
     // Writes the selection into a new list file named into name[MAX_PATH + 1];
     // empties the selection when the file was written. On failure no file is
     // left, the selection is as it was, the last error says why
-    // (ERROR_NO_UNICODE_TRANSLATION for a path the ANSI code page cannot hold)
-    // and Refusal tells the user, except when memory ran out.
+    // (ERROR_NO_UNICODE_TRANSLATION for a path the ANSI code page cannot hold,
+    // ERROR_INVALID_NAME for one Win32 would read as another file) and
+    // Refusal tells the user, except when memory ran out.
     bool WriteListFile(WCHAR* name, ListForm form = ListForm::ShortenPaths);
 
     brxlib::simple_array<PATH_INFO> Selection;

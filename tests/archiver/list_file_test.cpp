@@ -95,6 +95,35 @@ TEST_F(ListFileTest, CharactersTheCodePageLacksAreRefusedNotReplaced)
     name[0] = 0;
 }
 
+// Win32 reads "report." as "report": the line must name the chosen entry
+// (its short form), picked alone or among many of its folder; a name that
+// no plain path can reach ("aux.c" is the device, and has no alias) is
+// refused rather than written.
+TEST_F(ListFileTest, NamesWin32ReadsAsAnotherFileTravelInTheirShortFormOrAreRefused)
+{
+    WriteBytes(folder / L"report", "the neighbour");
+    const std::wstring dotted = folder / L"report.";
+    WriteBytes(L"\\\\?\\" + dotted, "the chosen one");
+    for (size_t others : {0, 130}) {
+        std::vector<std::wstring> paths = {dotted};
+        for (size_t i = 0; i < others; ++i)
+            paths.push_back(folder / L"report");
+        SetSelection(ext, paths);
+        ASSERT_TRUE(Write()) << others;
+        const std::string bytes = ReadBytes(name);
+        EXPECT_EQ(ReadBytes(Wide(bytes.substr(0, bytes.find("\r\n")))), "the chosen one") << bytes;
+        DeleteFileW(name);
+    }
+    const std::wstring device = folder / L"aux.c";
+    WriteBytes(L"\\\\?\\" + device, "x");
+    SetSelection(ext, {folder / L"report", device});
+    SetLastError(0);
+    EXPECT_FALSE(Write());
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_NAME));
+    EXPECT_EQ(ext->Selection.count, 2);
+    name[0] = 0;
+}
+
 TEST_F(ListFileTest, JapaneseNamesInCodePage932)
 {
     if (GetACP() != 932)

@@ -6,6 +6,8 @@
 #include <map>
 #include <regex>
 
+#include <shlobj.h>
+
 #include "module/module.h"
 #include "testkit/core_object.h"
 #include "support/data_objects.h"
@@ -177,39 +179,82 @@ TEST_F(ConversionTest, DriveRootAsTheDropTarget)
     EXPECT_TRUE(Exists(drop + L"\\sample.tgz"));
 }
 
-// The worker's refusals are told in a box of its own, with no owner (the
-// menu that started it is gone), once; nothing runs and the source stays.
-void ExpectWorkerRefusal(const std::wstring& text)
+// A refusal is told once, in a box with no owner (the tests pick with no
+// window); nothing runs and the source stays.
+void ExpectRefusal(const BoxAnswerer& answerer, const std::wstring& text)
 {
-    HWND box = WaitForMessageBox(L"Morvane", 60000);
-    ASSERT_NE(box, nullptr) << "no message box";
-    const SeenBox seen = DescribeBox(box);
-    EXPECT_EQ(seen.text, text);
-    EXPECT_EQ(seen.owner, nullptr);
-    EXPECT_TRUE(seen.okOnly);
-    PressOk(box);
-    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 10000));
+    const std::vector<SeenBox> seen = answerer.Seen();
+    ASSERT_EQ(seen.size(), 1u) << Utf8(text);
+    EXPECT_EQ(seen[0].text, text);
+    EXPECT_EQ(seen[0].owner, nullptr);
+    EXPECT_TRUE(seen[0].okOnly);
 }
 
 const wchar_t OutputIsSourceText[] = L"変換先が変換元のファイルと同じため、変換できません。\n\n";
 
 // The output would be the source itself, spelled otherwise: dropped onto
 // the root of its own drive (the drop folder ends in "\\"), and onto its
-// own folder reached through a second drive letter.
+// own folder reached through a second drive letter. Refused where it is
+// picked, before rundll32 starts.
 TEST_F(ConversionTest, SourceReachedThroughAnotherSpellingIsNeverOverwritten)
 {
     DriveLetterLink drive(folder.path());
     if (!drive.ok())
         GTEST_SKIP() << "no second drive letter (not running under Wine)";
     for (const std::wstring& chosen : {std::wstring(L"M:\\sample.tar"), source}) {
+        BoxAnswerer answerer;
         ComPtr<IContextMenu> menu = ConversionMenu(chosen, L"M:\\");
-        ASSERT_EQ(InvokeOffset(menu.get(), 3), S_OK) << Utf8(chosen);
-        ExpectWorkerRefusal(OutputIsSourceText + std::wstring(L"M:\\sample.tar"));
+        EXPECT_EQ(InvokeOffset(menu.get(), 3), HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS)) << Utf8(chosen);
+        ExpectRefusal(answerer, OutputIsSourceText + std::wstring(L"M:\\sample.tar"));
     }
-    EXPECT_TRUE(TemporaryFoldersGone());
     Sleep(500);
     EXPECT_TRUE(standin.Records().empty());
+    EXPECT_TRUE(NewEntries(before, MrvEntries()).empty());
     EXPECT_EQ(ReadBytes(source), SampleTar());
+}
+
+// "Quarterly figures.tar" deeper than MAX_PATH travels as QUAR~0KW.TAR (Wine
+// 8's alias); dropped on a 243-unit folder that holds "Quarterly report
+// 05691.zip", whose alias is QUAR~0KW.ZIP, the new archive must carry its
+// own long name (in the folder's short form, where it fits) and leave the
+// other archive alone.
+TEST_F(ConversionTest, OutputNeverReachesAnotherFileThroughItsShortName)
+{
+    std::wstring deep = folder.path();
+    while (deep.size() < 300) {
+        deep += L"\\a folder with a long name";
+        ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + deep).c_str(), nullptr));
+    }
+    WriteBytes(L"\\\\?\\" + deep + L"\\Quarterly figures.tar", SampleTar());
+    std::wstring target = drop;
+    while (target.size() + 12 < 243)
+        target += L"\\sub folder";
+    target += L"\\" + std::wstring(243 - target.size() - 1, L'd');
+    ASSERT_EQ(SHCreateDirectoryExW(nullptr, target.c_str(), nullptr), ERROR_SUCCESS);
+    const std::wstring other = target + L"\\Quarterly report 05691.zip";
+    WriteBytes(other, "another archive");
+    if (ShortPath(other).substr(ShortPath(other).rfind(L'\\')) != L"\\QUAR~0KW.ZIP")
+        GTEST_SKIP() << "the volume's short names differ from Wine 8's";
+
+    ComPtr<IShellExtInit> init = Dll().CreateInit();
+    ComPtr<IDataObject> data = HandMadeDataObject(BuildDropHandle({deep + L"\\Quarterly figures.tar"}, true));
+    IdList targetId(target);
+    ASSERT_EQ(init->Initialize(targetId.get(), data.get(), nullptr), S_OK);
+    ComPtr<IContextMenu> menu;
+    init->QueryInterface(IID_IContextMenu, menu.put_void());
+    HMENU host = CreatePopupMenu();
+    ASSERT_EQ(menu->QueryContextMenu(host, 0, 1, 0x7FFF, CMF_NORMAL), MAKE_HRESULT(0, 0, 7));
+    DestroyMenu(host);
+    ASSERT_EQ(InvokeOffset(menu.get(), 1), S_OK);
+
+    const std::vector<standin_log::Record> records = standin.WaitFor(2, 120000);
+    ASSERT_EQ(records.size(), 2u);
+    const std::wstring output = ShortPath(target) + L"\\Quarterly figures.zip";
+    EXPECT_NE(records[1].cmdline.find("/n:\"" + Utf8(output) + "\""), std::string::npos) << records[1].cmdline;
+    EXPECT_TRUE(TemporaryFoldersGone());
+    EXPECT_EQ(ReadBytes(other), "another archive");
+    EXPECT_TRUE(Exists(L"\\\\?\\" + target + L"\\Quarterly figures.zip"));
+    RunProcess(L"cmd /c start /wait /unix /bin/rm -rf \"" + Wide(UnixPath(folder / L"a folder with a long name")) + L"\"");
 }
 
 // A source deeper than MAX_PATH travels in its short form; the new archive
@@ -302,17 +347,29 @@ TEST_F(ConversionTest, OnlyTheFirstOfThreePathsTravels)
 }
 
 // A .tar converted into .tar would be packed into itself: nothing runs,
-// the source stays as it was, and the user is told why. So is a
-// conversion without an install folder.
+// the source stays as it was, and the user is told why, where the command
+// was picked. So is a conversion without an install folder. The worker
+// keeps the same guard for a request that comes from elsewhere.
 TEST_F(ConversionTest, ConversionIntoTheSourcesOwnNameRunsNothing)
 {
-    ComPtr<IContextMenu> menu = ConversionMenu(source);
-    ASSERT_EQ(InvokeOffset(menu.get(), 3), S_OK);
-    ExpectWorkerRefusal(OutputIsSourceText + source);
+    {
+        BoxAnswerer answerer;
+        ComPtr<IContextMenu> menu = ConversionMenu(source);
+        EXPECT_EQ(InvokeOffset(menu.get(), 3), HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
+        ExpectRefusal(answerer, OutputIsSourceText + source);
+    }
+    {
+        BoxAnswerer answerer;
+        Dll().RunConvertArchive((L"22 " + source).c_str());
+        ExpectRefusal(answerer, OutputIsSourceText + source);
+    }
     SettingsScope::SetString(ArchiverKey, L"InstallPath", L"");
-    ComPtr<IContextMenu> second = ConversionMenu(source);
-    ASSERT_EQ(InvokeOffset(second.get(), 5), S_OK);
-    ExpectWorkerRefusal(L"Morvane のインストール先が見つかりません。Morvane をインストールし直してください。");
+    {
+        BoxAnswerer answerer;
+        ComPtr<IContextMenu> second = ConversionMenu(source);
+        EXPECT_EQ(InvokeOffset(second.get(), 5), HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND));
+        ExpectRefusal(answerer, L"Morvane のインストール先が見つかりません。Morvane をインストールし直してください。");
+    }
     EXPECT_TRUE(TemporaryFoldersGone());
     Sleep(500);
     EXPECT_TRUE(standin.Records().empty());

@@ -151,18 +151,24 @@ TEST_F(DispatchTest, RefusalIsToldInABoxOwnedByThePickingWindow)
     OwnerWindow owner;
     ASSERT_NE(owner.get(), nullptr);
     const std::wstring missing = folder / L"\u03a9mega.txt";  // not in code page 1252, and gone: no short name
+    const std::wstring zip = folder / L"s.zip";
+    WriteBytes(zip, "PK");
     struct Case {
         std::wstring installPath;
         std::wstring chosen;
+        UINT offset;  // code 2 (extract here), or 20 (convert into .zip)
         HRESULT result;
         std::wstring text;
     } cases[] = {
-        {L"", source, HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND),
+        {L"", source, 1, HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND),
          L"Morvane のインストール先が見つかりません。Morvane をインストールし直してください。"},
-        {folder.path(), source, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND),
+        {folder.path(), source, 1, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND),
          L"Morvane.exe を起動できませんでした。\n\n" + folder.path() + L"\\Morvane.exe"},
-        {StandinScope::Folder(), missing, HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION),
+        {StandinScope::Folder(), missing, 1, HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION),
          L"次のファイルの名前はこのシステムの文字コードで表せないため、Morvane に渡せません。\n\n" + missing},
+        // Refused in Explorer's process: no rundll32 starts to show a box of its own.
+        {StandinScope::Folder(), zip, 19, HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS),
+         L"変換先が変換元のファイルと同じため、変換できません。\n\n" + zip},
     };
     for (const Case& c : cases) {
         SettingsScope::SetString(ArchiverKey, L"InstallPath", c.installPath);
@@ -176,7 +182,7 @@ TEST_F(DispatchTest, RefusalIsToldInABoxOwnedByThePickingWindow)
             HMENU host = CreatePopupMenu();
             menu->QueryContextMenu(host, 0, 1, 0x7FFF, CMF_NORMAL);
             DestroyMenu(host);
-            EXPECT_EQ(InvokeOffset(menu.get(), 1, owner.get(), noUi ? CMIC_MASK_FLAG_NO_UI : 0), c.result)
+            EXPECT_EQ(InvokeOffset(menu.get(), c.offset, owner.get(), noUi ? CMIC_MASK_FLAG_NO_UI : 0), c.result)
                 << Utf8(c.text);
             const std::vector<SeenBox> seen = answerer.Seen();
             if (noUi) {
@@ -190,7 +196,7 @@ TEST_F(DispatchTest, RefusalIsToldInABoxOwnedByThePickingWindow)
             EXPECT_TRUE(seen[0].okOnly);
         }
     }
-    Sleep(300);
+    EXPECT_EQ(WaitForMessageBox(L"Morvane", 1000), nullptr) << "a box in another process";
     EXPECT_TRUE(standin.Records().empty());
 }
 
