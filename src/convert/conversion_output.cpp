@@ -153,7 +153,10 @@ HRESULT FormConversionPaths(const WCHAR* source, const WCHAR* target, const WCHA
         return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
     }
     const WCHAR* folder = target ? target : source;
-    const size_t folderLength = target ? brxlib::TextLength(target) : static_cast<size_t>(FileNamePart(source) - source);
+    size_t folderLength = target ? brxlib::TextLength(target) : static_cast<size_t>(FileNamePart(source) - source);
+    // The source's folder without its last "", unless that is a drive's root.
+    if (!target && folderLength > 3 && source[folderLength - 1] == L'\\')
+        --folderLength;
     const HRESULT tooLong = HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
 
     brxlib::TextBuilder name(paths->outputName, MAX_PATH + 1);
@@ -193,24 +196,23 @@ HRESULT CheckOutputIsNoAlias(const ConversionPaths& paths, CommandRefusal& refus
     return HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
 }
 
-bool NamesSameFile(const WCHAR* a, const WCHAR* b)
+HRESULT NamesSameFile(const WCHAR* a, const WCHAR* b)
 {
     // The files' identity catches what no spelling shows: a second drive
     // letter or a share for the same files.
     FileIdentity identityA;
     FileIdentity identityB;
     if (ReadFileIdentity(a, &identityA) && ReadFileIdentity(b, &identityB) && SameIdentity(identityA, identityB))
-        return true;
+        return S_OK;
     // And the paths themselves, in case a volume gives no stable index. A
     // path that names no existing file has no long form and is no file to
     // protect.
     brxlib::HeapBuffer<WCHAR> full(LongestExtendedPath + 1);
     brxlib::HeapBuffer<WCHAR> longA(LongestExtendedPath + 1);
     brxlib::HeapBuffer<WCHAR> longB(LongestExtendedPath + 1);
-    // Without memory to tell, the source is not risked.
     if (!full || !longA || !longB)
-        return true;
+        return E_OUTOFMEMORY;
     if (!CanonicalForm(a, full, longA) || !CanonicalForm(b, full, longB))
-        return false;
-    return CompareStringOrdinal(longA.get(), -1, longB.get(), -1, TRUE) == CSTR_EQUAL;
+        return S_FALSE;
+    return CompareStringOrdinal(longA.get(), -1, longB.get(), -1, TRUE) == CSTR_EQUAL ? S_OK : S_FALSE;
 }

@@ -32,8 +32,9 @@ HRESULT FormConversionPaths(const WCHAR* source, const WCHAR* target, const WCHA
 // HRESULT_FROM_WIN32(ERROR_FILE_EXISTS) with refusal set otherwise.
 HRESULT CheckOutputIsNoAlias(const ConversionPaths& paths, CommandRefusal& refusal);
 
-// True when both paths name one existing file, however each is spelled:
+// S_OK when both paths name one existing file, however each is spelled:
 // short or long, any case, doubled separators, another drive letter or a
-// share for the same files. Also true when memory runs out before it can
-// tell: the source is never risked.
-bool NamesSameFile(const WCHAR* a, const WCHAR* b);
+// share for the same files; S_FALSE when they do not. E_OUTOFMEMORY when
+// memory runs out before it can tell: the caller must not go on, so the
+// source is never risked.
+HRESULT NamesSameFile(const WCHAR* a, const WCHAR* b);

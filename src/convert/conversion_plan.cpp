@@ -9,7 +9,10 @@ HRESULT PrepareConversion(const ConversionTarget& conversion, const WCHAR* sourc
     // "b.zip" into ".zip", or "E:\b.zip" dropped onto "E:" or onto another
     // letter for the same drive: the second run would pack into the archive
     // it came from.
-    if (NamesSameFile(paths->output, source)) {
+    const HRESULT same = NamesSameFile(paths->output, source);
+    if (FAILED(same))
+        return same;
+    if (same == S_OK) {
         refusal.Set(RefusalReason::OutputIsSource, paths->output);
         return HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
     }

@@ -359,7 +359,7 @@ protected:
     {
         const std::string expected = PerPathList(paths);
         SetSelection(ext, paths);
-        ASSERT_TRUE(Write());
+        ASSERT_TRUE(Write()) << GetLastError() << " " << Utf8(ext->Refusal.text() ? ext->Refusal.text() : L"-");
         EXPECT_EQ(ReadBytes(name), expected);
         DeleteFileW(name);
         name[0] = 0;
