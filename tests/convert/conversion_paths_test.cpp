@@ -1,4 +1,6 @@
-// The conversion request string both ways, and where the new archive goes.
+// The conversion request string both ways (readable examples: the
+// decoding's rules are checked on random requests in the hardening tests),
+// and where the new archive goes.
 #include <gtest/gtest.h>
 
 #include "convert/conversion_request.h"
@@ -52,17 +54,6 @@ Decoded Decode(const std::wstring& text, ConversionRequest& request)
     return {request.code, request.source, request.target};
 }
 
-TEST(ConversionRequest, SourceWithSpacesArrivesWhole)
-{
-    ConversionRequest request;
-    const std::wstring text = L"20 D:\\a b\\c d.zip";
-    Decoded d = Decode(text, request);
-    EXPECT_EQ(d.code, 20);
-    EXPECT_EQ(std::wstring(d.source), L"D:\\a b\\c d.zip");
-    EXPECT_EQ(d.source, text.c_str() + 3);  // used in place
-    EXPECT_EQ(d.target, nullptr);
-}
-
 TEST(ConversionRequest, MarkSplitsSourceAndTarget)
 {
     ConversionRequest request;
@@ -72,48 +63,6 @@ TEST(ConversionRequest, MarkSplitsSourceAndTarget)
     EXPECT_EQ(std::wstring(d.source), L"D:\\a\\b.zip");
     EXPECT_EQ(d.source, request.sourceBuffer);
     EXPECT_EQ(std::wstring(d.target), L"E:\\out");
-}
-
-TEST(ConversionRequest, MarkRightAfterTheSpaceGivesAnEmptySource)
-{
-    ConversionRequest request;
-    const std::wstring text = std::wstring(L"20 ") + L'\x0001' + L"E:\\out";
-    Decoded d = Decode(text, request);
-    EXPECT_EQ(std::wstring(d.source), L"");
-    EXPECT_EQ(std::wstring(d.target), L"E:\\out");
-}
-
-TEST(ConversionRequest, MarkAsLastUnitGivesAnEmptyTarget)
-{
-    ConversionRequest request;
-    const std::wstring text = std::wstring(L"22 D:\\a.tar") + L'\x0001';
-    Decoded d = Decode(text, request);
-    EXPECT_EQ(std::wstring(d.source), L"D:\\a.tar");
-    ASSERT_NE(d.target, nullptr);
-    EXPECT_EQ(std::wstring(d.target), L"");
-}
-
-TEST(ConversionRequest, NumbersAreReadLikeWcstol)
-{
-    ConversionRequest request;
-    EXPECT_EQ(Decode(L"18 D:\\a.zip", request).code, 18);
-    EXPECT_EQ(Decode(L"D:\\a.zip", request).code, 0);
-    EXPECT_EQ(Decode(L"  +24 x", request).code, 24);
-    EXPECT_EQ(Decode(L"-7 x", request).code, -7);
-    EXPECT_EQ(Decode(L"99999999999 x", request).code, 0x7FFFFFFF);
-    EXPECT_EQ(Decode(L"-99999999999 x", request).code, static_cast<int>(0x80000000));
-    EXPECT_EQ(Decode(L"26 x", request).code, 26);
-}
-
-TEST(ConversionRequest, SourceLongerThanAPathIsNotCut)
-{
-    ConversionRequest request;
-    const std::wstring longSource = L"D:\\" + std::wstring(297, L'a');
-    EXPECT_EQ(Decode(L"20 " + longSource, request).source, nullptr);
-    EXPECT_EQ(Decode(L"20 " + longSource + L'\x0001' + L"E:\\out", request).source, nullptr);
-    const std::wstring fits = L"D:\\" + std::wstring(257, L'a');
-    EXPECT_EQ(std::wstring(Decode(L"20 " + fits + L'\x0001' + L"E:\\o", request).source), fits);
-    EXPECT_EQ(std::wstring(Decode(L"20 " + fits, request).source), fits);
 }
 
 // Where FormConversionPaths puts the new archive of a real source file.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cwchar>
+#include <cwctype>
 
 #include "convert/conversion_request.h"
 #include "hardening/hardening_support.h"
@@ -78,16 +79,42 @@ struct Expected {
     size_t targetOffset;
 };
 
-// The rules as written down: the code is what wcstol reads; the source
-// starts one unit after the number's end (not past the terminator) and runs
-// to the first mark, or to the end without a mark; a source longer than 260
-// units is refused; the target starts one unit after the mark.
+// The code as the rules define it, read by hand: white space (as the C
+// runtime classifies it) skipped, one optional sign, decimal digits as far
+// as they go, a value beyond the 32-bit range clamped to the nearest limit.
+// *end is the unit after the digits, or 0 when there are none (code 0).
+int ReadCode(const std::wstring& text, size_t* end)
+{
+    size_t i = 0;
+    while (i < text.size() && iswspace(text[i]))
+        ++i;
+    const bool negative = i < text.size() && text[i] == L'-';
+    if (i < text.size() && (text[i] == L'+' || text[i] == L'-'))
+        ++i;
+    const size_t firstDigit = i;
+    long long value = 0;
+    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+        value = value * 10 + (text[i] - L'0');
+        if (value > 0x80000000LL)
+            value = 0x80000001LL;  // past both limits: stays there
+    }
+    *end = i == firstDigit ? 0 : i;
+    if (i == firstDigit)
+        return 0;
+    if (negative)
+        return value >= 0x80000000LL ? static_cast<int>(0x80000000u) : static_cast<int>(-value);
+    return value > 0x7FFFFFFFLL ? 0x7FFFFFFF : static_cast<int>(value);
+}
+
+// The rest of the rules: the source starts one unit after the number's end
+// (not past the terminator) and runs to the first mark, or to the end
+// without a mark; a source longer than 260 units is refused; the target
+// starts one unit after the mark.
 Expected Model(const std::wstring& text)
 {
     Expected e = {};
-    wchar_t* end = nullptr;
-    e.code = static_cast<int>(wcstol(text.c_str(), &end, 10));
-    size_t start = static_cast<size_t>(end - text.c_str());
+    size_t start = 0;
+    e.code = ReadCode(text, &start);
     if (start < text.size())
         ++start;
     const size_t mark = text.find(Mark);

@@ -183,6 +183,69 @@ TEST_F(FaultInjection, EveryAllocationFailingInAMenuAndAConversion)
     EXPECT_TRUE(Exists(work / L"a.lzh"));
 }
 
+// The stand-in's log as it was when the failing allocation was made.
+const wchar_t* g_watchedLog = nullptr;
+LONGLONG g_logSizeAtFailure = -1;
+
+LONGLONG FileSize(const wchar_t* path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path, GetFileExInfoStandard, &data))
+        return 0;
+    return (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+void NoteLogSize()
+{
+    g_logSizeAtFailure = FileSize(g_watchedLog);
+}
+
+// The worker's own part (rundll32's, called here in-process), with the nth
+// allocation failing: wherever that is, it stops there. Nothing leaks, no
+// archiver run starts after the failure (the stand-in's log does not grow),
+// and the temporary folder goes unless its own removal was what failed.
+// The checks before the first run, the same-file check among them, must
+// stop it too: a failure taken for "not the same file" would run the archiver.
+TEST_F(FaultInjection, EveryAllocationFailingInTheWorker)
+{
+    g_watchedLog = log.c_str();
+    test_alloc::OnFailure(NoteLogSize);
+    const long live = test_alloc::LiveBlocks();
+    long failures = 0;
+    for (long n = 1; n < 1000; ++n) {
+        DeleteFileW(log.c_str());
+        DeleteFileW((work / L"a.lzh").c_str());
+        g_logSizeAtFailure = -1;
+        bool injected = false;
+        {
+            ComPtr<IShellExtInit> object = NewCoreObject();
+            ASSERT_TRUE(object);
+            test_alloc::Reset();
+            test_alloc::FailAt(n);
+            AsShellExt(object.get())->ConvertArchive(19, source.c_str(), nullptr);
+            injected = test_alloc::Allocations() >= n;
+            test_alloc::FailAt(0);
+        }
+        EXPECT_EQ(test_alloc::LiveBlocks(), live) << "allocation " << n << " leaked";
+        const size_t runs = standin_log::ReadLog(log).size();
+        if (!injected) {
+            EXPECT_EQ(runs, 2u) << "no failure injected";
+            EXPECT_TRUE(hardening::MrvEntries(temp.path()).empty());
+            break;
+        }
+        ++failures;
+        EXPECT_EQ(FileSize(log.c_str()), g_logSizeAtFailure) << "allocation " << n << ": a run after the failure";
+        if (runs < 2)
+            EXPECT_TRUE(hardening::MrvEntries(temp.path()).empty()) << "allocation " << n;
+        for (const std::wstring& left : hardening::MrvEntries(temp.path()))
+            RemoveTree(temp / left);
+    }
+    test_alloc::OnFailure(nullptr);
+    EXPECT_TRUE(Exists(work / L"a.lzh"));
+    EXPECT_GE(failures, 5);
+    printf("failure points: %ld\n", failures);
+}
+
 TEST_F(FaultInjection, MissingArchiverFailsEveryCommandAndLeavesNoList)
 {
     TempFolder empty(L"noarchiver");

@@ -7,6 +7,7 @@
 namespace {
 
 long g_failAt = 0;
+void (*g_onFailure)() = nullptr;
 long g_allocations = 0;
 long g_live = 0;
 
@@ -46,8 +47,11 @@ namespace brxlib {
 void* Allocate(size_t bytes)
 {
     ++g_allocations;
-    if (g_failAt > 0 && --g_failAt == 0)
+    if (g_failAt > 0 && --g_failAt == 0) {
+        if (g_onFailure)
+            g_onFailure();
         return nullptr;
+    }
 #if defined(MORVANE_GUARD_HEAP)
     void* block = GuardedAllocate(bytes);
 #else
@@ -75,6 +79,7 @@ void Free(void* block)
 namespace test_alloc {
 
 void FailAt(long nth) { g_failAt = nth; }
+void OnFailure(void (*callback)()) { g_onFailure = callback; }
 long Allocations() { return g_allocations; }
 long LiveBlocks() { return g_live; }
 void Reset()

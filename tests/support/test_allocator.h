@@ -7,6 +7,9 @@ namespace test_alloc {
 
 // The nth allocation from now (1 = the next one) returns null; 0 turns it off.
 void FailAt(long nth);
+// Called (null: nothing) at the moment the failing allocation is made; it
+// must not allocate through the module.
+void OnFailure(void (*callback)());
 long Allocations();   // made since the last Reset
 long LiveBlocks();    // allocated and not yet freed, in all
 void Reset();
