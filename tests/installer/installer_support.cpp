@@ -15,19 +15,6 @@ namespace installer_test {
 const wchar_t Clsid[] = L"{6C2B7E41-3F9A-4D85-B1E2-9A7C4F0D5E38}";
 const wchar_t Description[] = L"Morvane shell extension for x64 platform.";
 const wchar_t UpgradeCode[] = L"{177C859F-7C57-47AD-8553-32EFEC2CCDFF}";
-const wchar_t* const HandlerLists[11] = {
-    L"*\\shellex\\ContextMenuHandlers",
-    L"*\\shellex\\DragDropHandlers",
-    L"Folder\\shellex\\ContextMenuHandlers",
-    L"Folder\\shellex\\DragDropHandlers",
-    L"Directory\\shellex\\ContextMenuHandlers",
-    L"Directory\\Background\\shellex\\ContextMenuHandlers",
-    L"Directory\\shellex\\DragDropHandlers",
-    L"Drive\\shellex\\ContextMenuHandlers",
-    L"Drive\\shellex\\DragDropHandlers",
-    L"InternetShortcut\\shellex\\ContextMenuHandlers",
-    L"lnkfile\\shellex\\ContextMenuHandlers",
-};
 const wchar_t ApprovedKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
 
 const wchar_t ChildRoleVariable[] = L"MORVANE_INSTALLER_CHILD_ROLE";

@@ -6,12 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "support/seed_tables.h"
+
 namespace installer_test {
 
 extern const wchar_t Clsid[];         // the class, as the registry spells it
 extern const wchar_t Description[];   // the class's description
 extern const wchar_t UpgradeCode[];   // shared by every version of the package
-extern const wchar_t* const HandlerLists[11];  // HKCR-relative handler-list keys
+using seed::HandlerLists;  // HKCR-relative handler-list keys
 extern const wchar_t ApprovedKey[];   // HKLM-relative
 
 // Built packages, under <build>\installer.

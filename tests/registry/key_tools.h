@@ -224,11 +224,10 @@ inline bool RemoveKey(HKEY root, const std::wstring& path)
     return !KeyExists(root, path);
 }
 
-// Access lists for KeyLock: refusing KEY_READ keeps everyone from opening
-// the key for reading and writing (so from walking its subkeys); refusing
-// DELETE keeps RegDeleteKeyW from removing it. WRITE_DAC stays granted.
+// Access list for KeyLock: refusing KEY_READ keeps everyone from opening
+// the key for reading and writing (so from walking its subkeys). WRITE_DAC
+// stays granted.
 const wchar_t DenyRead[] = L"D:(D;;KR;;;WD)(A;;KA;;;WD)";
-const wchar_t DenyDelete[] = L"D:(D;;SD;;;WD)(A;;KA;;;WD)";
 
 // A key with the given access list while the lock lives; its own access list
 // is put back afterwards.
