@@ -1,5 +1,6 @@
 // Faults from outside: an allocation failing at every point of a menu and
-// a command, the archiver or rundll32 missing, settings that cannot be read.
+// a command, the archiver missing, a rundll32.exe planted in the current
+// folder and on PATH, settings that cannot be read.
 #include <gtest/gtest.h>
 
 #include <aclapi.h>  // before sddl.h, which needs its declarations under WIN32_LEAN_AND_MEAN
@@ -11,8 +12,10 @@
 #include "testkit/core_object.h"
 #include "support/data_objects.h"
 #include "support/environment.h"
+#include "support/invoke.h"
 #include "support/menu_tree.h"
 #include "support/morvane_dll.h"
+#include "support/seed_tables.h"
 #include "support/selection.h"
 #include "support/test_allocator.h"
 #include "tools/tar_craft.h"
@@ -24,9 +27,6 @@ using hardening::ScopedVariable;
 const UINT First = 100;
 const UINT Last = 0x7FFF;
 const DWORD ChildLimitMs = 60000;
-
-const std::vector<std::wstring> EveryFormat = {L"lzh", L"zip", L"zip (pass)", L"bh", L"bz2", L"cab", L"gz",
-                                               L"tar", L"tar.bz2", L"tar.gz", L"exe", L"uue", L"xxe", L"b64"};
 
 // Explorer's menu before the handler adds to it.
 class HostMenu {
@@ -78,7 +78,7 @@ protected:
     {
         EnsureOle();
         ASSERT_TRUE(Exists(STANDIN_EXE)) << "build the stand-in archiver";
-        SettingsScope::EnableMenus(EveryFormat);
+        SettingsScope::EnableMenus(seed::EveryFormat());
         SettingsScope::SetInstallPath(hardening::FolderOf(STANDIN_EXE));
         WriteBytes(source, standin_test::TarMember("a.txt", '0', "a") + standin_test::TarEnd());
     }
@@ -200,30 +200,6 @@ TEST_F(FaultInjection, MissingArchiverFailsEveryCommandAndLeavesNoList)
     hardening::ReportCases(19);
 }
 
-// Under Wine the process runs as root: permissions do not keep it out of a
-// read-only folder. Where they do, every command must fail and leave nothing.
-TEST_F(FaultInjection, ReadOnlyTemporaryFolderFailsAndLeavesNothing)
-{
-    SetFileAttributesW(temp.path().c_str(), FILE_ATTRIBUTE_READONLY);
-    const std::wstring probe = temp / L"probe";
-    HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-    const bool writable = file != INVALID_HANDLE_VALUE;
-    if (writable) {
-        CloseHandle(file);
-        DeleteFileW(probe.c_str());
-    }
-    if (writable) {
-        SetFileAttributesW(temp.path().c_str(), FILE_ATTRIBUTE_NORMAL);
-        GTEST_SKIP() << "a read-only folder still takes new files here (Wine as root ignores the attribute)";
-    }
-    ComPtr<IShellExtInit> object = NewCoreObject();
-    CShellExt* ext = AsShellExt(object.get());
-    SetSelection(ext, {source});
-    EXPECT_TRUE(FAILED(ext->RunArchiverCommand(4)));
-    SetFileAttributesW(temp.path().c_str(), FILE_ATTRIBUTE_NORMAL);
-    EXPECT_TRUE(ListFolder(temp.path()).empty());
-}
-
 // m_tbsShell denies reading to everyone: the menu is built with its four switches off.
 TEST_F(FaultInjection, UnreadableSwitchKeyTurnsItsSwitchesOff)
 {
@@ -264,27 +240,40 @@ TEST_F(FaultInjection, UnreadableSwitchKeyTurnsItsSwitchesOff)
     EXPECT_EQ(items, HostMenu::Untouched());
 }
 
-// ShellExecuteW looks for rundll32 in the system folder whatever PATH says,
-// so a missing rundll32 cannot be arranged without removing the system's
-// own file. With an empty PATH the conversion must still either start or
-// report a failure.
-TEST_F(FaultInjection, RundllOutsideThePathIsStillFoundOrReported)
+// A conversion starts the system folder's rundll32 by its full path: a
+// rundll32.exe in the current folder and on PATH (the stand-in under that
+// name, which would log its run) is never the one started. Without an
+// install folder the worker shows its message and so stays to be looked at.
+TEST_F(FaultInjection, ConversionStartsTheSystemFoldersRundll32WhateverTheCurrentFolderAndPath)
 {
+    TempFolder decoy(L"decoy");
+    ASSERT_TRUE(CopyFileW(STANDIN_EXE, (decoy / L"rundll32.exe").c_str(), FALSE));
+    SettingsScope::SetString(ArchiverKey, L"InstallPath", L"");
+    wchar_t folder[MAX_PATH + 1] = {};
+    ASSERT_TRUE(GetCurrentDirectoryW(MAX_PATH + 1, folder));
     HRESULT hr;
     {
         BuiltDllAsModule module;
-        ScopedVariable path(L"PATH", std::wstring(L"C:\\nowhere"));
+        ScopedVariable path(L"PATH", decoy.path());
+        SetCurrentDirectoryW(decoy.path().c_str());
         ComPtr<IShellExtInit> object = NewCoreObject();
         CShellExt* ext = AsShellExt(object.get());
-        // Code 22 on a source that is missing: the worker has nothing to convert.
-        SetSelection(ext, {work / L"missing.tar"});
-        hr = ext->LaunchConversion(22);
+        SetSelection(ext, {source});
+        hr = ext->LaunchConversion(20);
+        SetCurrentDirectoryW(folder);
     }
+    ASSERT_EQ(hr, S_OK);
+    const HWND box = WaitForMessageBox(L"Morvane", ChildLimitMs);
+    ASSERT_NE(box, nullptr) << "no conversion worker showed its message";
+    const std::vector<std::wstring> started = hardening::ChildImagePaths(L"rundll32.exe");
+    PressOk(box);
+    wchar_t system[MAX_PATH + 1] = {};
+    ASSERT_GT(GetSystemDirectoryW(system, MAX_PATH + 1), 0u);
+    ASSERT_EQ(started.size(), 1u);
+    EXPECT_EQ(_wcsicmp(started[0].c_str(), (std::wstring(system) + L"\\rundll32.exe").c_str()), 0)
+        << Utf8(started[0]);
     EXPECT_TRUE(hardening::WaitForChildren(L"rundll32.exe", ChildLimitMs));
-    if (SUCCEEDED(hr))
-        GTEST_SKIP() << "rundll32 started with PATH=C:\\nowhere: ShellExecuteW searches the system folder, so a "
-                        "missing rundll32 cannot be simulated here";
-    EXPECT_TRUE(FAILED(hr));
+    EXPECT_TRUE(standin_log::ReadLog(log).empty()) << "the rundll32.exe of the current folder or PATH ran";
 }
 
 }  // namespace

@@ -195,6 +195,22 @@ int RunningChildren(const wchar_t* imageName)
     return count;
 }
 
+std::vector<std::wstring> ChildImagePaths(const wchar_t* imageName)
+{
+    std::vector<std::wstring> paths;
+    ForEachChild(imageName, [&](DWORD id) {
+        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+        if (!process)
+            return;
+        wchar_t path[MAX_PATH + 1] = {};
+        DWORD size = MAX_PATH + 1;
+        if (QueryFullProcessImageNameW(process, 0, path, &size))
+            paths.push_back(path);
+        CloseHandle(process);
+    });
+    return paths;
+}
+
 bool WaitForChildren(const wchar_t* imageName, DWORD timeoutMs)
 {
     const DWORD start = GetTickCount();

@@ -97,6 +97,8 @@ std::wstring MakeFolderOfLength(const std::wstring& base, size_t length);
 bool WaitForChildren(const wchar_t* imageName, DWORD timeoutMs);
 // How many direct children with that image name run now.
 int RunningChildren(const wchar_t* imageName);
+// The full image paths of the direct children with that image name that run now.
+std::vector<std::wstring> ChildImagePaths(const wchar_t* imageName);
 
 // Open handles of this process, counted by probing handle values with
 // GetHandleInformation (GetProcessHandleCount reports 0 under Wine).

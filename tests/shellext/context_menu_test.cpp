@@ -7,6 +7,7 @@
 #include "support/environment.h"
 #include "support/menu_tree.h"
 #include "support/morvane_dll.h"
+#include "support/seed_tables.h"
 #include "support/test_allocator.h"
 
 namespace {
@@ -56,19 +57,23 @@ std::vector<int> Range(int from, int to)
     return codes;
 }
 
-const std::wstring ExtractPopup =
-    L"解凍(&E) >\n"
-    L"  デスクトップに解凍(&D) [id 100]\n"
-    L"  ここに解凍(&H) [id 101]\n"
-    L"  出力先を指定して解凍(&S) [id 102]\n"
-    L"  テンポラリモードで解凍(&T) [id 103]\n";
+std::wstring Item(const std::wstring& label, UINT id)
+{
+    return L"  " + label + L" [id " + std::to_wstring(id) + L"]\n";
+}
+
+const std::wstring ExtractPopup = [] {
+    std::wstring text = std::wstring(seed::ExtractPopup) + L" >\n";
+    for (UINT i = 0; i < 4; ++i)
+        text += Item(seed::ExtractCommands[i], 100 + i);
+    return text;
+}();
 
 std::wstring ConversionPopup(const std::wstring& label, UINT firstId)
 {
     std::wstring text = label + L" >\n";
-    const wchar_t* targets[] = {L".lzh", L".zip", L".cab", L".tar", L".tar.bz2", L".tar.gz", L".exe"};
-    for (const wchar_t* target : targets)
-        text += std::wstring(L"  ") + target + L" [id " + std::to_wstring(firstId++) + L"]\n";
+    for (const seed::ConversionTarget& target : seed::ConversionTargets)
+        text += Item(target.label, firstId++);
     return text;
 }
 
@@ -216,9 +221,11 @@ TEST_F(ContextMenuTest, FormatsNeedADwordOfEitherByteOrder)
     EXPECT_EQ(CodesOf(object.get()), (std::vector<int>{6, 10}));
 }
 
-TEST_F(ContextMenuTest, SwitchStoredAsTextCountsAsOn)
+// A switch is its data's first four bytes read as a number, whatever the
+// type: the text "0" is the unit 0x0030, so it turns the switch on.
+TEST_F(ContextMenuTest, SwitchStoredAsTheTextZeroCountsAsOn)
 {
-    SettingsScope::SetString(ShellKey, L"m_chkCMExtract", L"1");
+    SettingsScope::SetString(ShellKey, L"m_chkCMExtract", L"0");
     Select({files[0]});
     EXPECT_EQ(Query(), MAKE_HRESULT(0, 0, 4));
 }
@@ -226,15 +233,12 @@ TEST_F(ContextMenuTest, SwitchStoredAsTextCountsAsOn)
 std::wstring AllFormats(UINT firstId)
 {
     std::wstring text;
-    const wchar_t* labels[] = {L".lzh", L".zip", L".zip (pass)", L".bh", L".bz2", L".cab", L".gz",
-                               L".tar", L".tar.bz2", L".tar.gz", L".exe", L".uue", L".xxe", L".b64"};
-    for (const wchar_t* label : labels)
-        text += std::wstring(L"  ") + label + L" [id " + std::to_wstring(firstId++) + L"]\n";
+    for (const seed::CompressFormat& format : seed::CompressFormats)
+        text += Item(format.label, firstId++);
     return text;
 }
 
-const std::vector<std::wstring> EveryFormat = {L"lzh", L"zip", L"zip (pass)", L"bh", L"bz2", L"cab", L"gz",
-                                               L"tar", L"tar.bz2", L"tar.gz", L"exe", L"uue", L"xxe", L"b64"};
+const std::vector<std::wstring> EveryFormat = seed::EveryFormat();
 
 TEST_F(ContextMenuTest, FullContextMenuHas25Items)
 {
