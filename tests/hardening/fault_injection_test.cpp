@@ -3,11 +3,14 @@
 // folder and on PATH, settings that cannot be read.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <aclapi.h>  // before sddl.h, which needs its declarations under WIN32_LEAN_AND_MEAN
 #include <sddl.h>
 
 #include "hardening/hardening_support.h"
 #include "module/module.h"
+#include "shellext/explorer_command.h"
 #include "standin-archiver/standin_log.h"
 #include "testkit/core_object.h"
 #include "support/data_objects.h"
@@ -181,6 +184,41 @@ TEST_F(FaultInjection, EveryAllocationFailingInAMenuAndAConversion)
     BuiltDllAsModule module;
     RunEveryFailurePoint(ConvertToLzhOffset, L"rundll32.exe", 2);
     EXPECT_TRUE(Exists(work / L"a.lzh"));
+}
+
+// The Windows 11 menu's enumerator running out of memory at each sub-command
+// that Next makes: the ones already made go again, nothing is handed out,
+// and the enumeration stays where it was (the last Next gets all 14).
+TEST_F(FaultInjection, SubCommandEnumeratorOutOfMemoryInNextHandsOutNothing)
+{
+    ComPtr<IExplorerCommand> compress;
+    ASSERT_EQ(CreateCompressCommand(IID_IExplorerCommand, compress.put_void()), S_OK);
+    ComPtr<IEnumExplorerCommand> commands;
+    ASSERT_EQ(compress->EnumSubCommands(commands.put()), S_OK);
+    long failures = 0;
+    for (long n = 1; n < 100; ++n) {
+        IExplorerCommand* got[14] = {};
+        ULONG fetched = 99;
+        const long live = test_alloc::LiveBlocks();
+        test_alloc::Reset();
+        test_alloc::FailAt(n);
+        const HRESULT hr = commands->Next(14, got, &fetched);
+        const bool injected = test_alloc::Allocations() >= n;
+        test_alloc::FailAt(0);
+        if (!injected) {
+            EXPECT_EQ(hr, S_OK);
+            ASSERT_EQ(fetched, 14u);
+            for (IExplorerCommand* command : got)
+                command->Release();
+            break;
+        }
+        ++failures;
+        EXPECT_EQ(hr, E_OUTOFMEMORY) << n;
+        EXPECT_EQ(fetched, 0u) << n;
+        EXPECT_EQ(std::count(got, got + 14, nullptr), 14) << n;
+        EXPECT_EQ(test_alloc::LiveBlocks(), live) << "allocation " << n << " leaked";
+    }
+    EXPECT_GE(failures, 14);
 }
 
 TEST_F(FaultInjection, MissingArchiverFailsEveryCommandAndLeavesNoList)
