@@ -11,7 +11,7 @@
 #include "registry/key_tools.h"
 #include "registry/registry_key.h"
 #include "support/environment.h"
-#include "support/key_deletion_seam.h"
+#include "support/platform_seams.h"
 
 using keytools::Join;
 using keytools::MakeKey;
@@ -474,9 +474,9 @@ TEST_F(RegistryKeyTest, ChildThatRefusesDeletionStopsTheWalkThere)
     RegistryKey key;
     ASSERT_TRUE(key.Create(L"HKCU\\Software\\MorvaneTest"));
     bool result = true;
-    test_registry::RefuseDeletionOf(L"Kept");
+    test_seams::RefuseDeletionOf(L"Kept");
     const bool returned = DeleteWithin10s(key, L"Tree", &result);
-    test_registry::RefuseDeletionOf(nullptr);
+    test_seams::RefuseDeletionOf(nullptr);
     ASSERT_TRUE(returned);
     EXPECT_FALSE(result);
     EXPECT_EQ(key.status(), ERROR_ACCESS_DENIED);
@@ -484,13 +484,13 @@ TEST_F(RegistryKeyTest, ChildThatRefusesDeletionStopsTheWalkThere)
     EXPECT_EQ(ScratchText(), Join({S, T, T + "\\Kept", T + "\\Z"}));
 
     // The leaf itself refusing, by its name and under a parent path.
-    test_registry::RefuseDeletionOf(L"Z");
+    test_seams::RefuseDeletionOf(L"Z");
     EXPECT_FALSE(key.DeleteKeyTree(L"Tree\\Z"));
     EXPECT_EQ(key.status(), ERROR_ACCESS_DENIED);
     ASSERT_TRUE(key.Create(L"Tree"));
     EXPECT_FALSE(key.DeleteKeyTree(L"Z"));
     EXPECT_EQ(key.status(), ERROR_ACCESS_DENIED);
-    test_registry::RefuseDeletionOf(nullptr);
+    test_seams::RefuseDeletionOf(nullptr);
     EXPECT_EQ(ScratchText(), Join({S, T, T + "\\Kept", T + "\\Z"}));
 }
 

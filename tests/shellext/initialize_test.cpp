@@ -9,6 +9,7 @@
 #include "testkit/core_object.h"
 #include "support/data_objects.h"
 #include "support/environment.h"
+#include "support/platform_seams.h"
 
 namespace {
 
@@ -208,27 +209,47 @@ TEST_F(InitializeTest, ManyLongPathsOfOneFolderAreEachTheirOwnShortForm)
     RunProcess(L"cmd /c start /wait /unix /bin/rm -rf \"" + Wide(UnixPath(folder / L"a folder with a long name")) + L"\"");
 }
 
-// A drop folder deeper than MAX_PATH is the drop folder in its short form.
-// Wine's shell parses no path of 260 characters or more into an ID list
-// (SHParseDisplayName, ILCreateFromPathW): where it gives none, the test
-// says so and stops.
-TEST_F(InitializeTest, LongDropFolderIsKeptInItsShortForm)
+// A drop folder deeper than MAX_PATH (SHGetPathFromIDListW fails for it) is
+// the drop folder in its short form; one without a short form that fits
+// refuses the menu. Wine's shell makes no ID list for a path of 260
+// characters or more, so the module's path look-up answers for the ID list
+// of My Computer (no file-system path of its own) with the long path.
+TEST_F(InitializeTest, LongDropFolderIsKeptInItsShortFormOrRefused)
 {
     const std::wstring deep = MakeDeepFolder(folder.path(), L"a folder with a long name", 300);
     ASSERT_FALSE(deep.empty());
-    PIDLIST_ABSOLUTE pidl = nullptr;
-    if (FAILED(SHParseDisplayName(deep.c_str(), nullptr, &pidl, 0, nullptr)))
-        pidl = ILCreateFromPathW(deep.c_str());
-    if (!pidl) {
-        RunProcess(L"cmd /c start /wait /unix /bin/rm -rf \"" + Wide(UnixPath(folder / L"a folder with a long name")) + L"\"");
-        GTEST_SKIP() << "Wine's shell gives no ID list for a path of " << deep.size() << " characters";
+    PIDLIST_ABSOLUTE computer = nullptr;
+    ASSERT_EQ(SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &computer), S_OK);
+    wchar_t none[MAX_PATH + 1] = {};
+    ASSERT_FALSE(SHGetPathFromIDListW(computer, none));
+    const std::wstring missing = deep + L"\\not there";
+    struct Row {
+        const wchar_t* path;  // what the ID list stands for; null: the real answer (none)
+        HRESULT result;
+        std::wstring target;  // TargetFolder in its long form
+    } rows[] = {
+        {deep.c_str(), S_OK, deep},
+        {missing.c_str(), HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE), L""},
+        {nullptr, S_OK, L""},
+        // A path that fits would have come from SHGetPathFromIDListW: no folder to drop into.
+        {L"C:\\short", S_OK, L""},
+    };
+    for (const Row& row : rows) {
+        const std::string where = row.path ? Utf8(row.path).substr(0, 40) + "..." : "no path";
+        test_seams::AnswerFolderPath(computer, row.path);
+        ComPtr<IDataObject> data = ShellDataObject({files[0]});
+        const HRESULT hr = object->Initialize(computer, data.get(), nullptr);
+        test_seams::AnswerFolderPath(nullptr, nullptr);
+        EXPECT_EQ(hr, row.result) << where;
+        const std::wstring target = AsShellExt(object.get())->TargetFolder;
+        EXPECT_LE(target.size(), static_cast<size_t>(MAX_PATH)) << where;
+        wchar_t longForm[1024] = {};
+        if (!target.empty())
+            GetLongPathNameW(target.c_str(), longForm, 1024);
+        EXPECT_EQ(std::wstring(longForm), row.target) << where;
+        EXPECT_EQ(SelectionOf(object.get()).size(), SUCCEEDED(row.result) ? 1u : 0u) << where;
     }
-    ComPtr<IDataObject> data = ShellDataObject({files[0]});
-    EXPECT_EQ(object->Initialize(pidl, data.get(), nullptr), S_OK);
-    CoTaskMemFree(pidl);
-    wchar_t longForm[1024] = {};
-    GetLongPathNameW(AsShellExt(object.get())->TargetFolder, longForm, 1024);
-    EXPECT_EQ(std::wstring(longForm), deep);
+    CoTaskMemFree(computer);
     RunProcess(L"cmd /c start /wait /unix /bin/rm -rf \"" + Wide(UnixPath(folder / L"a folder with a long name")) + L"\"");
 }
 
