@@ -223,16 +223,6 @@ bool WaitForChildren(const wchar_t* imageName, DWORD timeoutMs)
     }
 }
 
-int CountOpenHandles()
-{
-    int count = 0;
-    DWORD flags = 0;
-    for (ULONG_PTR value = 4; value < 0x10000; value += 4)
-        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags))
-            ++count;
-    return count;
-}
-
 namespace {
 
 struct ThreadWork {

@@ -100,10 +100,6 @@ int RunningChildren(const wchar_t* imageName);
 // The full image paths of the direct children with that image name that run now.
 std::vector<std::wstring> ChildImagePaths(const wchar_t* imageName);
 
-// Open handles of this process, counted by probing handle values with
-// GetHandleInformation (GetProcessHandleCount reports 0 under Wine).
-int CountOpenHandles();
-
 // Runs work on a new thread and waits at most timeoutMs; false on time-out
 // (the thread is then left running, and the test fails).
 bool RunWithTimeLimit(void (*work)(void*), void* context, DWORD timeoutMs);

@@ -11,6 +11,7 @@
 #include "testkit/core_object.h"
 #include "support/data_objects.h"
 #include "support/environment.h"
+#include "support/key_tools.h"
 #include "support/morvane_dll.h"
 #include "support/seed_tables.h"
 #include "support/test_allocator.h"
@@ -35,7 +36,7 @@ struct Holdings {
 
 Holdings Now()
 {
-    return {hardening::CountOpenHandles(), test_alloc::LiveBlocks()};
+    return {keytools::OpenHandleCount(), test_alloc::LiveBlocks()};
 }
 
 ComPtr<IShellExtInit> NewObject(bool throughDll)
@@ -126,14 +127,14 @@ protected:
 // The probe itself sees a kernel handle and a registry key come and go.
 TEST(HandleProbe, CountsEventsAndRegistryKeys)
 {
-    const int before = hardening::CountOpenHandles();
+    const int before = keytools::OpenHandleCount();
     HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, &key), ERROR_SUCCESS);
-    EXPECT_EQ(hardening::CountOpenHandles(), before + 2);
+    EXPECT_EQ(keytools::OpenHandleCount(), before + 2);
     RegCloseKey(key);
     CloseHandle(event);
-    EXPECT_EQ(hardening::CountOpenHandles(), before);
+    EXPECT_EQ(keytools::OpenHandleCount(), before);
 }
 
 TEST_F(ResourceBalance, TenThousandMenusAndAThousandCommandsLeaveNothingHeld)

@@ -5,7 +5,6 @@
 
 #include <regex>
 
-#include "convert/delete_tree.h"
 #include "hardening/hardening_support.h"
 #include "standin-archiver/standin_log.h"
 #include "testkit/core_object.h"
@@ -71,39 +70,6 @@ TEST(TemporaryFolderBounds, ListFileIsMadeWholeOrNotAtAll)
         ++cases;
     }
     EXPECT_GT(written, 0);
-    hardening::ReportCases(cases);
-}
-
-// What an archiver extracts can lie deeper than 260 characters below the
-// conversion folder; the folder goes whole all the same, at every depth.
-TEST(DeepTreeRemoval, EntriesPastTheBoundGoWithTheFolder)
-{
-    TempFolder base(L"deeptree");
-    long cases = 0;
-    for (size_t length = 240; length <= 262; length += 2) {
-        const std::wstring root = hardening::MakeFolderOfLength(base.path(), length - 9);
-        ASSERT_FALSE(root.empty());
-        const std::wstring tree = root + L"\\MRV1.tmp";
-        ASSERT_EQ(tree.size(), length);
-        MakeFolder(tree);
-        // A file and a folder whose paths cross 260 characters, a chain far past it, a read-only file.
-        WriteBytes(tree + L"\\" + std::wstring(30, L'a') + L".txt", "a");
-        std::wstring deep = tree + L"\\" + std::wstring(25, L'd');
-        MakeFolder(deep);
-        for (int level = 0; level < 3; ++level) {
-            deep += L"\\" + std::wstring(120, static_cast<wchar_t>(L'e' + level));
-            MakeFolder(deep);
-            WriteBytes(deep + L"\\x.txt", "x");
-        }
-        WriteBytes(tree + L"\\r.txt", "r");
-        SetFileAttributesW((deep + L"\\x.txt").c_str(), FILE_ATTRIBUTE_READONLY);
-        ASSERT_TRUE(Exists(deep + L"\\x.txt"));
-        EXPECT_TRUE(DeleteDirectoryTree(tree.c_str(), true)) << length;
-        EXPECT_FALSE(Exists(tree)) << length;
-        EXPECT_TRUE(ListFolder(root).empty()) << length;
-        RemoveTree(root);
-        ++cases;
-    }
     hardening::ReportCases(cases);
 }
 

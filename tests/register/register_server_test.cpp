@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "registry/key_tools.h"
+#include "support/key_tools.h"
 #include "support/environment.h"
 #include "support/morvane_dll.h"
 #include "support/seed_tables.h"

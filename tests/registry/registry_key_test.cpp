@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "registry/key_tools.h"
+#include "support/key_tools.h"
 #include "registry/registry_key.h"
 #include "support/environment.h"
 #include "support/platform_seams.h"
