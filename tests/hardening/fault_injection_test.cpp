@@ -15,6 +15,7 @@
 #include "testkit/core_object.h"
 #include "support/data_objects.h"
 #include "support/environment.h"
+#include "support/standin.h"
 #include "support/invoke.h"
 #include "support/menu_tree.h"
 #include "support/morvane_dll.h"
@@ -27,25 +28,7 @@ namespace {
 
 using hardening::ScopedVariable;
 
-const UINT First = 100;
-const UINT Last = 0x7FFF;
 const DWORD ChildLimitMs = 60000;
-
-// Explorer's menu before the handler adds to it.
-class HostMenu {
-public:
-    HostMenu() : m_menu(CreatePopupMenu())
-    {
-        InsertMenuW(m_menu, 0, MF_STRING | MF_BYPOSITION, 1, L"Open");
-        InsertMenuW(m_menu, 1, MF_STRING | MF_BYPOSITION, 2, L"Properties");
-    }
-    ~HostMenu() { DestroyMenu(m_menu); }
-    HMENU get() const { return m_menu; }
-    static std::wstring Untouched() { return L"Open [id 1]\nProperties [id 2]\n"; }
-
-private:
-    HMENU m_menu;
-};
 
 // Verb offsets in the full context menu: four extract items, fourteen
 // formats, seven conversion targets.
@@ -82,7 +65,7 @@ protected:
         EnsureOle();
         ASSERT_TRUE(Exists(STANDIN_EXE)) << "build the stand-in archiver";
         SettingsScope::EnableMenus(seed::EveryFormat());
-        SettingsScope::SetInstallPath(hardening::FolderOf(STANDIN_EXE));
+        SettingsScope::SetInstallPath(StandinScope::Folder());
         WriteBytes(source, standin_test::TarMember("a.txt", '0', "a") + standin_test::TarEnd());
     }
     void TearDown() override
@@ -111,7 +94,7 @@ protected:
                 HRESULT hr = object->Initialize(nullptr, data.get(), nullptr);
                 if (SUCCEEDED(hr)) {
                     stage = Query;
-                    hr = AsMenu(object.get())->QueryContextMenu(menu.get(), 0, First, Last, CMF_NORMAL);
+                    hr = AsMenu(object.get())->QueryContextMenu(menu.get(), 0, FirstId, LastId, CMF_NORMAL);
                     if (SUCCEEDED(hr)) {
                         EXPECT_EQ(hr, MAKE_HRESULT(0, 0, 25)) << n;
                         stage = Command;
@@ -148,7 +131,7 @@ protected:
             ++failures;
             EXPECT_NE(stage, Done) << "allocation " << n << " failed unnoticed";
             // Nothing started, so nothing may be left.
-            EXPECT_TRUE(hardening::MrvEntries(temp.path()).empty()) << "allocation " << n;
+            EXPECT_TRUE(MrvEntries(temp.path()).empty()) << "allocation " << n;
             EXPECT_TRUE(standin_log::ReadLog(log).empty()) << "allocation " << n;
         }
         // The pass without a failure started the command: it owns its files until it ends.
@@ -157,7 +140,7 @@ protected:
         EXPECT_TRUE(hardening::WaitForChildren(childImage, ChildLimitMs));
         EXPECT_TRUE(hardening::WaitForChildren(L"Morvane.exe", ChildLimitMs));
         EXPECT_EQ(standin_log::ReadLog(log).size(), records);
-        EXPECT_TRUE(hardening::MrvEntries(temp.path()).empty());
+        EXPECT_TRUE(MrvEntries(temp.path()).empty());
         EXPECT_GE(failures, 5);
         printf("failure points: %ld\n", failures);
         ::testing::Test::RecordProperty("failure points", static_cast<int>(failures));
@@ -231,7 +214,7 @@ TEST_F(FaultInjection, MissingArchiverFailsEveryCommandAndLeavesNoList)
         SetSelection(ext, {source});
         const HRESULT hr = ext->RunArchiverCommand(code);
         EXPECT_TRUE(FAILED(hr)) << "code " << code << std::hex << " " << hr;
-        const std::vector<std::wstring> left = hardening::MrvEntries(temp.path());
+        const std::vector<std::wstring> left = MrvEntries(temp.path());
         EXPECT_TRUE(left.empty()) << "code " << code << ": " << Utf8(left.empty() ? L"" : left[0]);
     }
     EXPECT_TRUE(ListFolder(empty.path()).empty());
@@ -266,7 +249,7 @@ TEST_F(FaultInjection, UnreadableSwitchKeyTurnsItsSwitchesOff)
         ComPtr<IDataObject> data = HandMadeDataObject(BuildDropHandle({source}, true));
         EXPECT_EQ(object->Initialize(nullptr, data.get(), nullptr), S_OK);
         HostMenu menu;
-        hr = AsMenu(object.get())->QueryContextMenu(menu.get(), 0, First, Last, CMF_NORMAL);
+        hr = AsMenu(object.get())->QueryContextMenu(menu.get(), 0, FirstId, LastId, CMF_NORMAL);
         items = DescribeMenu(menu.get());
     }
     if (haveSaved)

@@ -125,21 +125,6 @@ void SetInstallPathValue(const std::wstring& text, bool terminated)
     SettingsScope::SetValue(ArchiverKey, L"InstallPath", REG_SZ, data.c_str(), bytes);
 }
 
-std::vector<std::wstring> MrvEntries(const std::wstring& folder)
-{
-    // The tests' own folders ("mrvtest-...") match the pattern too.
-    std::vector<std::wstring> names;
-    for (const std::wstring& name : ListFolder(folder, L"MRV*"))
-        if (_wcsnicmp(name.c_str(), L"mrvtest-", 8) != 0)
-            names.push_back(name);
-    return names;
-}
-
-std::wstring FolderOf(const std::wstring& path)
-{
-    return path.substr(0, path.find_last_of(L'\\'));
-}
-
 std::wstring MakeFolderOfLength(const std::wstring& base, size_t length)
 {
     if (length < base.size() + 2)

@@ -82,12 +82,6 @@ private:
 // without its terminator.
 void SetInstallPathValue(const std::wstring& text, bool terminated);
 
-// Names in folder that the module makes there (MRV*, also cut ones), files and folders.
-std::vector<std::wstring> MrvEntries(const std::wstring& folder);
-
-// Folder of a path (the text before its last "\").
-std::wstring FolderOf(const std::wstring& path);
-
 // A folder whose whole path has exactly `length` characters, made below
 // `base` in one or more levels; empty when base is already longer.
 std::wstring MakeFolderOfLength(const std::wstring& base, size_t length);

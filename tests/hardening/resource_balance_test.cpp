@@ -11,6 +11,8 @@
 #include "testkit/core_object.h"
 #include "support/data_objects.h"
 #include "support/environment.h"
+#include "support/menu_tree.h"
+#include "support/standin.h"
 #include "support/key_tools.h"
 #include "support/morvane_dll.h"
 #include "support/seed_tables.h"
@@ -21,8 +23,6 @@ namespace {
 
 using hardening::ScopedVariable;
 
-const UINT First = 100;
-const UINT Last = 0x7FFF;
 const long MenuCycles = 10000;
 const long CommandCount = 1000;
 const long Batch = 50;
@@ -51,7 +51,7 @@ protected:
         EnsureOle();
         ASSERT_TRUE(Exists(STANDIN_EXE)) << "build the stand-in archiver";
         SettingsScope::EnableMenus(seed::EveryFormat());
-        SettingsScope::SetInstallPath(hardening::FolderOf(STANDIN_EXE));
+        SettingsScope::SetInstallPath(StandinScope::Folder());
         WriteBytes(source, standin_test::TarMember("a.txt", '0', "a") + standin_test::TarEnd());
     }
 
@@ -62,7 +62,7 @@ protected:
         ComPtr<IContextMenu> menu;
         ASSERT_EQ(init->QueryInterface(IID_IContextMenu, menu.put_void()), S_OK);
         HMENU host = CreatePopupMenu();
-        const HRESULT hr = menu->QueryContextMenu(host, 0, First, Last, CMF_NORMAL);
+        const HRESULT hr = menu->QueryContextMenu(host, 0, FirstId, LastId, CMF_NORMAL);
         wchar_t text[64] = {};
         const HRESULT verb = menu->GetCommandString(TestArchiveOffset, GCS_VERBW, nullptr, reinterpret_cast<CHAR*>(text), 64);
         const HRESULT help = menu->GetCommandString(24, GCS_HELPTEXTW, nullptr, reinterpret_cast<CHAR*>(text), 64);
@@ -82,7 +82,7 @@ protected:
         ComPtr<IContextMenu> menu;
         ASSERT_EQ(init->QueryInterface(IID_IContextMenu, menu.put_void()), S_OK);
         HMENU host = CreatePopupMenu();
-        const HRESULT hr = menu->QueryContextMenu(host, 0, First, Last, CMF_NORMAL);
+        const HRESULT hr = menu->QueryContextMenu(host, 0, FirstId, LastId, CMF_NORMAL);
         DestroyMenu(host);
         ASSERT_EQ(hr, MAKE_HRESULT(0, 0, 25));
         CMINVOKECOMMANDINFO info = {};
@@ -189,7 +189,7 @@ TEST_F(ResourceBalance, TenThousandMenusAndAThousandCommandsLeaveNothingHeld)
     EXPECT_EQ(after.handles, before.handles + platformHandles);
     EXPECT_EQ(afterMenus.blocks, before.blocks);
     EXPECT_EQ(after.blocks, before.blocks);
-    EXPECT_TRUE(hardening::MrvEntries(temp.path()).empty());
+    EXPECT_TRUE(MrvEntries(temp.path()).empty());
 }
 
 }  // namespace

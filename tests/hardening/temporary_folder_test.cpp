@@ -9,6 +9,7 @@
 #include "standin-archiver/standin_log.h"
 #include "testkit/core_object.h"
 #include "support/environment.h"
+#include "support/standin.h"
 #include "support/selection.h"
 #include "tools/tar_craft.h"
 
@@ -78,7 +79,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(Exists(STANDIN_EXE)) << "build the stand-in archiver";
-        SettingsScope::SetInstallPath(hardening::FolderOf(STANDIN_EXE));
+        SettingsScope::SetInstallPath(StandinScope::Folder());
     }
 
     // Runs the conversion worker on a thread of its own, with a time limit.
@@ -259,14 +260,14 @@ protected:
 
 TEST_F(UnusableTemporaryFolder, MissingFolderFailsEveryCommandAndLeavesNothing)
 {
-    SettingsScope::SetInstallPath(hardening::FolderOf(STANDIN_EXE));
+    SettingsScope::SetInstallPath(StandinScope::Folder());
     CheckEverything(work / L"missing");
     EXPECT_FALSE(Exists(work / L"missing"));
 }
 
 TEST_F(UnusableTemporaryFolder, FileInsteadOfAFolderFailsEveryCommandAndLeavesNothing)
 {
-    SettingsScope::SetInstallPath(hardening::FolderOf(STANDIN_EXE));
+    SettingsScope::SetInstallPath(StandinScope::Folder());
     CheckEverything(work / L"file");
     EXPECT_EQ(ReadBytes(work / L"file"), "not a folder");
 }

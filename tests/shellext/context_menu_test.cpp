@@ -12,33 +12,6 @@
 
 namespace {
 
-const UINT First = 100;
-const UINT Last = 0x7FFF;
-
-// A host menu as Explorer has it: our entries go in at position 1.
-class HostMenu {
-public:
-    HostMenu() : m_menu(CreatePopupMenu())
-    {
-        InsertMenuW(m_menu, 0, MF_STRING | MF_BYPOSITION, 1, L"Open");
-        InsertMenuW(m_menu, 1, MF_STRING | MF_BYPOSITION, 2, L"Properties");
-    }
-    ~HostMenu() { DestroyMenu(m_menu); }
-    HMENU get() const { return m_menu; }
-    std::wstring Ours() const
-    {
-        std::wstring all = DescribeMenu(m_menu);
-        const std::wstring open = L"Open [id 1]\n";
-        const std::wstring properties = L"Properties [id 2]\n";
-        EXPECT_EQ(all.compare(0, open.size(), open), 0);
-        EXPECT_GE(all.size(), open.size() + properties.size());
-        EXPECT_EQ(all.substr(all.size() - properties.size()), properties);
-        return all.substr(open.size(), all.size() - open.size() - properties.size());
-    }
-
-private:
-    HMENU m_menu;
-};
 
 std::vector<int> CodesOf(IShellExtInit* object)
 {
@@ -98,9 +71,9 @@ protected:
         ASSERT_EQ(object->Initialize(dragDrop ? target.get() : nullptr, data.get(), nullptr), S_OK);
     }
 
-    HRESULT Query(UINT flags = CMF_NORMAL, UINT last = Last)
+    HRESULT Query(UINT flags = CMF_NORMAL, UINT last = LastId)
     {
-        return AsMenu(object.get())->QueryContextMenu(host.get(), 1, First, last, flags);
+        return AsMenu(object.get())->QueryContextMenu(host.get(), 1, FirstId, last, flags);
     }
 
     SettingsScope settings;
@@ -117,7 +90,7 @@ TEST_F(ContextMenuTest, DefaultOnlyRefusesAndEmptiesAnEarlierList)
     Select({files[0]});
     ASSERT_EQ(Query(), MAKE_HRESULT(0, 0, 12));
     HostMenu fresh;
-    EXPECT_EQ(AsMenu(object.get())->QueryContextMenu(fresh.get(), 1, First, Last, CMF_DEFAULTONLY), S_OK);
+    EXPECT_EQ(AsMenu(object.get())->QueryContextMenu(fresh.get(), 1, FirstId, LastId, CMF_DEFAULTONLY), S_OK);
     EXPECT_EQ(fresh.Ours(), L"");
     EXPECT_TRUE(CodesOf(object.get()).empty());
     CMINVOKECOMMANDINFO invoke = {sizeof(invoke)};
@@ -131,7 +104,7 @@ TEST_F(ContextMenuTest, ExploreOrHighBitsAloneStillBuild)
     Select({files[0]});
     EXPECT_EQ(Query(CMF_DEFAULTONLY | CMF_EXPLORE), MAKE_HRESULT(0, 0, 4));
     HostMenu other;
-    EXPECT_EQ(AsMenu(object.get())->QueryContextMenu(other.get(), 1, First, Last, 0x80000100u),
+    EXPECT_EQ(AsMenu(object.get())->QueryContextMenu(other.get(), 1, FirstId, LastId, 0x80000100u),
               MAKE_HRESULT(0, 0, 4));
     EXPECT_EQ(other.Ours(), L"----\n" + ExtractPopup + L"----\n");
 }
@@ -184,7 +157,7 @@ TEST_F(ContextMenuTest, ConversionFollowsCompressForExactlyOnePath)
 
     Select(files);
     HostMenu two;
-    EXPECT_EQ(AsMenu(object.get())->QueryContextMenu(two.get(), 1, First, Last, 0), S_OK);
+    EXPECT_EQ(AsMenu(object.get())->QueryContextMenu(two.get(), 1, FirstId, LastId, 0), S_OK);
     EXPECT_EQ(two.Ours(), L"----\n圧縮(&C) >\n----\n");
 }
 
@@ -269,7 +242,7 @@ TEST_F(ContextMenuTest, NoItemGetsAnIdAboveIdCmdLast)
 {
     SettingsScope::EnableMenus({L"zip", L"tar"});
     Select({files[0]});
-    EXPECT_EQ(Query(CMF_NORMAL, First + 4), MAKE_HRESULT(0, 0, 5));
+    EXPECT_EQ(Query(CMF_NORMAL, FirstId + 4), MAKE_HRESULT(0, 0, 5));
     EXPECT_EQ(host.Ours(), L"----\n" + ExtractPopup + L"圧縮(&C) >\n  .zip [id 104]\n変換(&T) >\n----\n");
     EXPECT_EQ(CodesOf(object.get()), (std::vector<int>{1, 2, 3, 4, 6}));
 }
@@ -283,7 +256,7 @@ TEST_F(ContextMenuTest, AllocationFailureAtAnyPointGivesOutOfMemoryAndAnEmptyLis
         HostMenu menu;
         test_alloc::Reset();
         test_alloc::FailAt(n);
-        const HRESULT hr = AsMenu(object.get())->QueryContextMenu(menu.get(), 1, First, Last, 0);
+        const HRESULT hr = AsMenu(object.get())->QueryContextMenu(menu.get(), 1, FirstId, LastId, 0);
         const bool injected = test_alloc::Allocations() >= n;
         test_alloc::Reset();
         if (!injected) {
@@ -356,7 +329,7 @@ TEST_F(ContextMenuTest, BuiltDllGivesTheSameMenu)
     ASSERT_EQ(init->Initialize(nullptr, one.get(), nullptr), S_OK);
     ComPtr<IContextMenu> menu;
     ASSERT_EQ(init->QueryInterface(IID_IContextMenu, menu.put_void()), S_OK);
-    EXPECT_EQ(menu->QueryContextMenu(host.get(), 1, First, Last, CMF_NORMAL), MAKE_HRESULT(0, 0, 13));
+    EXPECT_EQ(menu->QueryContextMenu(host.get(), 1, FirstId, LastId, CMF_NORMAL), MAKE_HRESULT(0, 0, 13));
     EXPECT_EQ(host.Ours(), L"----\n" + ExtractPopup + L"圧縮(&C) >\n  .zip [id 104]\n  .tar [id 105]\n" +
                                ConversionPopup(L"変換(&T)", 106) + L"----\n");
 }
