@@ -15,12 +15,12 @@
 #include "testkit/core_object.h"
 #include "support/data_objects.h"
 #include "support/environment.h"
-#include "support/standin.h"
 #include "support/invoke.h"
 #include "support/menu_tree.h"
 #include "support/morvane_dll.h"
 #include "support/seed_tables.h"
 #include "support/selection.h"
+#include "support/standin.h"
 #include "support/test_allocator.h"
 #include "tools/tar_craft.h"
 

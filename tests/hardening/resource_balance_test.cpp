@@ -11,11 +11,11 @@
 #include "testkit/core_object.h"
 #include "support/data_objects.h"
 #include "support/environment.h"
-#include "support/menu_tree.h"
-#include "support/standin.h"
 #include "support/key_tools.h"
+#include "support/menu_tree.h"
 #include "support/morvane_dll.h"
 #include "support/seed_tables.h"
+#include "support/standin.h"
 #include "support/test_allocator.h"
 #include "tools/tar_craft.h"
 

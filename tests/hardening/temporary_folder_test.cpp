@@ -9,8 +9,8 @@
 #include "standin-archiver/standin_log.h"
 #include "testkit/core_object.h"
 #include "support/environment.h"
-#include "support/standin.h"
 #include "support/selection.h"
+#include "support/standin.h"
 #include "tools/tar_craft.h"
 
 namespace {
