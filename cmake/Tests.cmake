@@ -19,8 +19,10 @@ morvane_windows_path(MORVANE_STANDIN_WINPATH ${CMAKE_BINARY_DIR}/standin/Morvane
 morvane_windows_path(MORVANE_BUILD_WINPATH ${CMAKE_BINARY_DIR})
 
 # The tests' allocator takes the place of the module's: counted, able to
-# fail at the Nth call, guard pages in the hardened build.
-add_library(morvane_test_allocator STATIC ${CMAKE_SOURCE_DIR}/tests/support/test_allocator.cpp)
+# fail at the Nth call, guard pages in the hardened build; and the calls
+# that Wine cannot make behave as Windows may (support/platform_seams.h).
+add_library(morvane_test_allocator STATIC ${CMAKE_SOURCE_DIR}/tests/support/test_allocator.cpp
+  ${CMAKE_SOURCE_DIR}/tests/support/platform_seams.cpp)
 target_include_directories(morvane_test_allocator PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
 if(MORVANE_HARDENED)
   target_compile_definitions(morvane_test_allocator PRIVATE MORVANE_GUARD_HEAP=1)
@@ -37,7 +39,7 @@ target_compile_options(morvane_testkit PRIVATE -Wall -Wextra -Wno-missing-field-
   ${MORVANE_HARDENING_FLAGS})
 
 file(GLOB MORVANE_SUPPORT_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
-list(FILTER MORVANE_SUPPORT_SOURCES EXCLUDE REGEX "/test_allocator\\.cpp$")
+list(FILTER MORVANE_SUPPORT_SOURCES EXCLUDE REGEX "/(test_allocator|platform_seams)\\.cpp$")
 add_library(morvane_test_support STATIC ${MORVANE_SUPPORT_SOURCES})
 target_include_directories(morvane_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/tools)
 target_link_libraries(morvane_test_support PUBLIC morvane_testkit morvane_core gtest)

@@ -2,6 +2,7 @@
 
 #include "brxlib/memory.h"
 #include "brxlib/text_builder.h"
+#include "registry/key_deletion.h"
 #include "registry/root_keys.h"
 
 bool RegistryKey::Create(const WCHAR* path, REGSAM access)
@@ -61,8 +62,10 @@ bool SplitAtLastSeparator(WCHAR* copy, const WCHAR** leaf)
 
 // The status ends as that of the last registry call made, so the result
 // follows which step came last: closing the parent when a parent path was
-// given, otherwise opening or closing the leaf. A child that cannot be
-// deleted ends the walk; the call then reports that child's status.
+// given, otherwise opening or closing the leaf. A key that stays is never
+// reported as deleted, though: a leaf that exists but cannot be opened, a
+// leaf that refuses deletion, or a child that cannot be deleted (which also
+// ends the walk) gives that key's status instead.
 bool RegistryKey::DeleteKeyTree(const WCHAR* path)
 {
     LONG failure = ERROR_SUCCESS;
@@ -95,16 +98,19 @@ bool RegistryKey::DeleteTree(const WCHAR* path, LONG* failure)
     }
 
     HKEY leaf = nullptr;
+    bool leafStays = false;
     bool childFailed = false;
     bool deleteFailed = false;
     m_status = RegOpenKeyExW(parent, leafName, 0, ReadWrite, &leaf);
     if (m_status != ERROR_SUCCESS) {
         *failure = m_status;
+        // A missing leaf is as good as deleted; any other failure leaves it there.
+        leafStays = m_status != ERROR_FILE_NOT_FOUND;
     } else {
         m_key = leaf;
         childFailed = !DeleteChildren(leaf, failure);
         if (!childFailed) {
-            m_status = RegDeleteKeyW(parent, leafName);
+            m_status = DeleteRegistryKey(parent, leafName);
             deleteFailed = m_status != ERROR_SUCCESS;
             if (deleteFailed)
                 *failure = m_status;
@@ -116,7 +122,7 @@ bool RegistryKey::DeleteTree(const WCHAR* path, LONG* failure)
         m_status = RegCloseKey(parent);
     m_key = held;
     // The closes succeed either way: they must not hide a key that stayed.
-    if (childFailed || deleteFailed)
+    if (leafStays || childFailed || deleteFailed)
         m_status = *failure;
     return m_status == ERROR_SUCCESS;
 }

@@ -3,6 +3,7 @@
 #include "brxlib/owners.h"
 #include "brxlib/text_builder.h"
 #include "shellext/drop_files.h"
+#include "shellext/folder_path.h"
 #include "shellext/shell_ext.h"
 
 STDMETHODIMP CShellExt::Initialize(PCIDLIST_ABSOLUTE pidlFolder, IDataObject* pdtobj, HKEY)
@@ -40,7 +41,7 @@ STDMETHODIMP CShellExt::Initialize(PCIDLIST_ABSOLUTE pidlFolder, IDataObject* pd
 HRESULT CShellExt::ReadLongTargetFolder(PCIDLIST_ABSOLUTE pidlFolder)
 {
     WCHAR* path = nullptr;
-    if (FAILED(SHGetNameFromIDList(pidlFolder, SIGDN_FILESYSPATH, &path)) || !path)
+    if (FAILED(GetFileSystemPath(pidlFolder, &path)) || !path)
         return S_OK;
     const size_t length = brxlib::TextLength(path);
     // A path that fits would have come from SHGetPathFromIDListW: not a folder to drop into.

@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <regex>
 
+#include "archiver/archiver_location.h"
 #include "testkit/core_object.h"
 #include "support/data_objects.h"
 #include "support/environment.h"
+#include "support/seed_tables.h"
 #include "support/selection.h"
 #include "support/standin.h"
 #include "tools/tar_craft.h"
@@ -16,12 +18,10 @@
 
 namespace {
 
-// The parameters of each code, written out here independently of the module's tables.
+// The parameters of each code, from the templates and the formats' switches (not the module's tables).
 std::wstring ExpectedParameters(int code, const std::wstring& target)
 {
-    static const wchar_t* const Switches[] = {L"/c:lzh", L"/c:zip", L"/c:zip /p", L"/c:bh", L"/c:bz2",
-                                              L"/c:cab", L"/c:gz", L"/c:tar", L"/c:tbz", L"/c:tgz",
-                                              L"/x /c:zip", L"/c:uue", L"/c:xxe", L"/c:b64"};
+    const std::wstring format = code >= 5 ? seed::CompressFormats[code - 5].switches : L"";
     switch (code) {
     case 0: return L"/h /o:\"" + target + L"\" /l:\"<L>\" /d";
     case 1: return L"/od /l:\"<L>\" /d";
@@ -30,8 +30,8 @@ std::wstring ExpectedParameters(int code, const std::wstring& target)
     case 4: return L"/t /l:\"<L>\" /d";
     default:
         if (target.empty())
-            return std::wstring(Switches[code - 5]) + L" /l:\"<L>\" /d";
-        return std::wstring(Switches[code - 5]) + L" /o:\"" + target + L"\" /l:\"<L>\" /d";
+            return format + L" /l:\"<L>\" /d";
+        return format + L" /o:\"" + target + L"\" /l:\"<L>\" /d";
     }
 }
 
@@ -201,6 +201,30 @@ TEST_F(ArchiverCommandTest, InstallFolderThatIsNoFullPathRunsNothing)
     EXPECT_TRUE(NewEntries(before, MrvEntries()).empty());
     Sleep(500);
     EXPECT_TRUE(standin.Records().empty());
+}
+
+// A full path is also a share's "\\server\share\..."; the device forms
+// "\\?\" and "\\.\", and a server without a share, are not.
+TEST_F(ArchiverCommandTest, InstallFolderOnAShareIsAFullPathButNotADevicePathOrABareServer)
+{
+    const struct {
+        const wchar_t* folder;
+        bool used;
+    } rows[] = {
+        {L"\\\\server\\share\\Morvane", true}, {L"\\\\server\\share", true},
+        {L"\\\\?\\C:\\Morvane", false},        {L"\\\\.\\C:\\Morvane", false},
+        {L"\\\\server", false},                 {L"\\\\server\\", false},
+        {L"\\\\server\\\\share", false},        {L"\\\\\\share\\Morvane", false},
+    };
+    for (const auto& row : rows) {
+        SettingsScope::SetInstallPath(row.folder);
+        ArchiverLocation location;
+        const HRESULT hr = LocateArchiver(location);
+        EXPECT_EQ(hr, row.used ? S_OK : HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)) << Utf8(row.folder);
+        EXPECT_EQ(std::wstring(location.ArchiverPath),
+                  row.used ? std::wstring(row.folder) + L"\\Morvane.exe" : std::wstring())
+            << Utf8(row.folder);
+    }
 }
 
 // A drop onto a drive's root: in /o:"M:\" the closing quotation mark would

@@ -1,5 +1,6 @@
 // WriteListFile: the bytes the archiver reads, under the running ANSI code
-// page (this executable also runs under code page 932).
+// page (this executable also runs under code page 932). A temporary folder
+// that is missing, not a folder or too deep: hardening/temporary_folder_test.cpp.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -154,49 +155,6 @@ TEST_F(ListFileTest, EmptySelectionGivesAnEmptyFile)
     ASSERT_TRUE(Write());
     EXPECT_TRUE(Exists(name));
     EXPECT_EQ(ReadBytes(name), "");
-}
-
-class TemporaryFolderScope {
-public:
-    explicit TemporaryFolderScope(const std::wstring& folder)
-    {
-        wchar_t old[1024] = {};
-        m_had = GetEnvironmentVariableW(L"TMP", old, 1024) > 0;
-        m_old = old;
-        SetEnvironmentVariableW(L"TMP", folder.c_str());
-    }
-    ~TemporaryFolderScope() { SetEnvironmentVariableW(L"TMP", m_had ? m_old.c_str() : nullptr); }
-
-private:
-    bool m_had;
-    std::wstring m_old;
-};
-
-TEST_F(ListFileTest, MissingTemporaryFolderFailsAndKeepsTheSelection)
-{
-    SetSelection(ext, {L"C:\\a.txt"});
-    {
-        TemporaryFolderScope scope(folder / L"missing");
-        EXPECT_FALSE(Write());
-    }
-    EXPECT_EQ(ext->Selection.count, 1);
-    EXPECT_TRUE(ListFolder(folder.path()).empty());
-}
-
-TEST_F(ListFileTest, TemporaryFolderTooLongForAPathIsRefused)
-{
-    std::wstring deep = folder.path();
-    while (deep.size() < 250) {
-        deep += L"\\" + std::wstring(20, L'd');
-        MakeFolder(deep);
-    }
-    SetSelection(ext, {L"C:\\a.txt"});
-    {
-        TemporaryFolderScope scope(deep);
-        EXPECT_FALSE(Write());
-    }
-    EXPECT_EQ(ext->Selection.count, 1);
-    EXPECT_TRUE(ListFolder(deep).empty());
 }
 
 // The system's ANSI code page, the value the archiver's process takes its

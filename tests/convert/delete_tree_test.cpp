@@ -73,19 +73,27 @@ bool DeleteOnLittleStack(const std::wstring& path)
 // component of a path again on each call, so there a removal costs about
 // the cube of the depth (400 levels took 9 s, 2,000 would take some 20
 // minutes): under Wine the tree is 200 levels deep, still twice what
-// recursion on that stack survives.
+// recursion on that stack survives. A read-only file on the way down and
+// one at the bottom, far past 260 characters, need force there too.
 TEST(DeleteDirectoryTree, TreeThousandsOfLevelsDeepIsRemoved)
 {
     TempFolder folder;
     const std::wstring top = folder / L"deep";
     const int depth = UnixPath(folder.path()).empty() ? 2000 : 200;
     std::wstring path = L"\\\\?\\" + top;
+    std::wstring crossing;
     ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr));
     for (int level = 0; level < depth; ++level) {
         path += L"\\d";
         ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr)) << level << ": error " << GetLastError();
+        // The file whose plain path first crosses 260 characters.
+        if (crossing.empty() && path.size() - 4 + 13 > MAX_PATH)
+            crossing = path + L"\\crossing.txt";
     }
-    WriteBytes(path + L"\\bottom.txt", "b");
+    for (const std::wstring& file : {crossing, path + L"\\bottom.txt"}) {
+        WriteBytes(file, "r");
+        ASSERT_TRUE(SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY));
+    }
 
     EXPECT_TRUE(DeleteOnLittleStack(top));
     EXPECT_FALSE(Exists(top));

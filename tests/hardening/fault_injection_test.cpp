@@ -1,19 +1,26 @@
 // Faults from outside: an allocation failing at every point of a menu and
-// a command, the archiver or rundll32 missing, settings that cannot be read.
+// a command, the archiver missing, a rundll32.exe planted in the current
+// folder and on PATH, settings that cannot be read.
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include <aclapi.h>  // before sddl.h, which needs its declarations under WIN32_LEAN_AND_MEAN
 #include <sddl.h>
 
 #include "hardening/hardening_support.h"
 #include "module/module.h"
+#include "shellext/explorer_command.h"
 #include "standin-archiver/standin_log.h"
 #include "testkit/core_object.h"
 #include "support/data_objects.h"
 #include "support/environment.h"
+#include "support/invoke.h"
 #include "support/menu_tree.h"
 #include "support/morvane_dll.h"
+#include "support/seed_tables.h"
 #include "support/selection.h"
+#include "support/standin.h"
 #include "support/test_allocator.h"
 #include "tools/tar_craft.h"
 
@@ -21,28 +28,7 @@ namespace {
 
 using hardening::ScopedVariable;
 
-const UINT First = 100;
-const UINT Last = 0x7FFF;
 const DWORD ChildLimitMs = 60000;
-
-const std::vector<std::wstring> EveryFormat = {L"lzh", L"zip", L"zip (pass)", L"bh", L"bz2", L"cab", L"gz",
-                                               L"tar", L"tar.bz2", L"tar.gz", L"exe", L"uue", L"xxe", L"b64"};
-
-// Explorer's menu before the handler adds to it.
-class HostMenu {
-public:
-    HostMenu() : m_menu(CreatePopupMenu())
-    {
-        InsertMenuW(m_menu, 0, MF_STRING | MF_BYPOSITION, 1, L"Open");
-        InsertMenuW(m_menu, 1, MF_STRING | MF_BYPOSITION, 2, L"Properties");
-    }
-    ~HostMenu() { DestroyMenu(m_menu); }
-    HMENU get() const { return m_menu; }
-    static std::wstring Untouched() { return L"Open [id 1]\nProperties [id 2]\n"; }
-
-private:
-    HMENU m_menu;
-};
 
 // Verb offsets in the full context menu: four extract items, fourteen
 // formats, seven conversion targets.
@@ -78,8 +64,8 @@ protected:
     {
         EnsureOle();
         ASSERT_TRUE(Exists(STANDIN_EXE)) << "build the stand-in archiver";
-        SettingsScope::EnableMenus(EveryFormat);
-        SettingsScope::SetInstallPath(hardening::FolderOf(STANDIN_EXE));
+        SettingsScope::EnableMenus(seed::EveryFormat());
+        SettingsScope::SetInstallPath(StandinScope::Folder());
         WriteBytes(source, standin_test::TarMember("a.txt", '0', "a") + standin_test::TarEnd());
     }
     void TearDown() override
@@ -108,7 +94,7 @@ protected:
                 HRESULT hr = object->Initialize(nullptr, data.get(), nullptr);
                 if (SUCCEEDED(hr)) {
                     stage = Query;
-                    hr = AsMenu(object.get())->QueryContextMenu(menu.get(), 0, First, Last, CMF_NORMAL);
+                    hr = AsMenu(object.get())->QueryContextMenu(menu.get(), 0, FirstId, LastId, CMF_NORMAL);
                     if (SUCCEEDED(hr)) {
                         EXPECT_EQ(hr, MAKE_HRESULT(0, 0, 25)) << n;
                         stage = Command;
@@ -145,7 +131,7 @@ protected:
             ++failures;
             EXPECT_NE(stage, Done) << "allocation " << n << " failed unnoticed";
             // Nothing started, so nothing may be left.
-            EXPECT_TRUE(hardening::MrvEntries(temp.path()).empty()) << "allocation " << n;
+            EXPECT_TRUE(MrvEntries(temp.path()).empty()) << "allocation " << n;
             EXPECT_TRUE(standin_log::ReadLog(log).empty()) << "allocation " << n;
         }
         // The pass without a failure started the command: it owns its files until it ends.
@@ -154,7 +140,7 @@ protected:
         EXPECT_TRUE(hardening::WaitForChildren(childImage, ChildLimitMs));
         EXPECT_TRUE(hardening::WaitForChildren(L"Morvane.exe", ChildLimitMs));
         EXPECT_EQ(standin_log::ReadLog(log).size(), records);
-        EXPECT_TRUE(hardening::MrvEntries(temp.path()).empty());
+        EXPECT_TRUE(MrvEntries(temp.path()).empty());
         EXPECT_GE(failures, 5);
         printf("failure points: %ld\n", failures);
         ::testing::Test::RecordProperty("failure points", static_cast<int>(failures));
@@ -230,20 +216,55 @@ TEST_F(FaultInjection, EveryAllocationFailingInTheWorker)
         const size_t runs = standin_log::ReadLog(log).size();
         if (!injected) {
             EXPECT_EQ(runs, 2u) << "no failure injected";
-            EXPECT_TRUE(hardening::MrvEntries(temp.path()).empty());
+            EXPECT_TRUE(MrvEntries(temp.path()).empty());
             break;
         }
         ++failures;
         EXPECT_EQ(FileSize(log.c_str()), g_logSizeAtFailure) << "allocation " << n << ": a run after the failure";
         if (runs < 2)
-            EXPECT_TRUE(hardening::MrvEntries(temp.path()).empty()) << "allocation " << n;
-        for (const std::wstring& left : hardening::MrvEntries(temp.path()))
+            EXPECT_TRUE(MrvEntries(temp.path()).empty()) << "allocation " << n;
+        for (const std::wstring& left : MrvEntries(temp.path()))
             RemoveTree(temp / left);
     }
     test_alloc::OnFailure(nullptr);
     EXPECT_TRUE(Exists(work / L"a.lzh"));
     EXPECT_GE(failures, 5);
     printf("failure points: %ld\n", failures);
+}
+
+// The Windows 11 menu's enumerator running out of memory at each sub-command
+// that Next makes: the ones already made go again, nothing is handed out,
+// and the enumeration stays where it was (the last Next gets all 14).
+TEST_F(FaultInjection, SubCommandEnumeratorOutOfMemoryInNextHandsOutNothing)
+{
+    ComPtr<IExplorerCommand> compress;
+    ASSERT_EQ(CreateCompressCommand(IID_IExplorerCommand, compress.put_void()), S_OK);
+    ComPtr<IEnumExplorerCommand> commands;
+    ASSERT_EQ(compress->EnumSubCommands(commands.put()), S_OK);
+    long failures = 0;
+    for (long n = 1; n < 100; ++n) {
+        IExplorerCommand* got[14] = {};
+        ULONG fetched = 99;
+        const long live = test_alloc::LiveBlocks();
+        test_alloc::Reset();
+        test_alloc::FailAt(n);
+        const HRESULT hr = commands->Next(14, got, &fetched);
+        const bool injected = test_alloc::Allocations() >= n;
+        test_alloc::FailAt(0);
+        if (!injected) {
+            EXPECT_EQ(hr, S_OK);
+            ASSERT_EQ(fetched, 14u);
+            for (IExplorerCommand* command : got)
+                command->Release();
+            break;
+        }
+        ++failures;
+        EXPECT_EQ(hr, E_OUTOFMEMORY) << n;
+        EXPECT_EQ(fetched, 0u) << n;
+        EXPECT_EQ(std::count(got, got + 14, nullptr), 14) << n;
+        EXPECT_EQ(test_alloc::LiveBlocks(), live) << "allocation " << n << " leaked";
+    }
+    EXPECT_GE(failures, 14);
 }
 
 TEST_F(FaultInjection, MissingArchiverFailsEveryCommandAndLeavesNoList)
@@ -256,35 +277,11 @@ TEST_F(FaultInjection, MissingArchiverFailsEveryCommandAndLeavesNoList)
         SetSelection(ext, {source});
         const HRESULT hr = ext->RunArchiverCommand(code);
         EXPECT_TRUE(FAILED(hr)) << "code " << code << std::hex << " " << hr;
-        const std::vector<std::wstring> left = hardening::MrvEntries(temp.path());
+        const std::vector<std::wstring> left = MrvEntries(temp.path());
         EXPECT_TRUE(left.empty()) << "code " << code << ": " << Utf8(left.empty() ? L"" : left[0]);
     }
     EXPECT_TRUE(ListFolder(empty.path()).empty());
     hardening::ReportCases(19);
-}
-
-// Under Wine the process runs as root: permissions do not keep it out of a
-// read-only folder. Where they do, every command must fail and leave nothing.
-TEST_F(FaultInjection, ReadOnlyTemporaryFolderFailsAndLeavesNothing)
-{
-    SetFileAttributesW(temp.path().c_str(), FILE_ATTRIBUTE_READONLY);
-    const std::wstring probe = temp / L"probe";
-    HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-    const bool writable = file != INVALID_HANDLE_VALUE;
-    if (writable) {
-        CloseHandle(file);
-        DeleteFileW(probe.c_str());
-    }
-    if (writable) {
-        SetFileAttributesW(temp.path().c_str(), FILE_ATTRIBUTE_NORMAL);
-        GTEST_SKIP() << "a read-only folder still takes new files here (Wine as root ignores the attribute)";
-    }
-    ComPtr<IShellExtInit> object = NewCoreObject();
-    CShellExt* ext = AsShellExt(object.get());
-    SetSelection(ext, {source});
-    EXPECT_TRUE(FAILED(ext->RunArchiverCommand(4)));
-    SetFileAttributesW(temp.path().c_str(), FILE_ATTRIBUTE_NORMAL);
-    EXPECT_TRUE(ListFolder(temp.path()).empty());
 }
 
 // m_tbsShell denies reading to everyone: the menu is built with its four switches off.
@@ -315,7 +312,7 @@ TEST_F(FaultInjection, UnreadableSwitchKeyTurnsItsSwitchesOff)
         ComPtr<IDataObject> data = HandMadeDataObject(BuildDropHandle({source}, true));
         EXPECT_EQ(object->Initialize(nullptr, data.get(), nullptr), S_OK);
         HostMenu menu;
-        hr = AsMenu(object.get())->QueryContextMenu(menu.get(), 0, First, Last, CMF_NORMAL);
+        hr = AsMenu(object.get())->QueryContextMenu(menu.get(), 0, FirstId, LastId, CMF_NORMAL);
         items = DescribeMenu(menu.get());
     }
     if (haveSaved)
@@ -327,27 +324,40 @@ TEST_F(FaultInjection, UnreadableSwitchKeyTurnsItsSwitchesOff)
     EXPECT_EQ(items, HostMenu::Untouched());
 }
 
-// ShellExecuteW looks for rundll32 in the system folder whatever PATH says,
-// so a missing rundll32 cannot be arranged without removing the system's
-// own file. With an empty PATH the conversion must still either start or
-// report a failure.
-TEST_F(FaultInjection, RundllOutsideThePathIsStillFoundOrReported)
+// A conversion starts the system folder's rundll32 by its full path: a
+// rundll32.exe in the current folder and on PATH (the stand-in under that
+// name, which would log its run) is never the one started. Without an
+// install folder the worker shows its message and so stays to be looked at.
+TEST_F(FaultInjection, ConversionStartsTheSystemFoldersRundll32WhateverTheCurrentFolderAndPath)
 {
+    TempFolder decoy(L"decoy");
+    ASSERT_TRUE(CopyFileW(STANDIN_EXE, (decoy / L"rundll32.exe").c_str(), FALSE));
+    SettingsScope::SetString(ArchiverKey, L"InstallPath", L"");
+    wchar_t folder[MAX_PATH + 1] = {};
+    ASSERT_TRUE(GetCurrentDirectoryW(MAX_PATH + 1, folder));
     HRESULT hr;
     {
         BuiltDllAsModule module;
-        ScopedVariable path(L"PATH", std::wstring(L"C:\\nowhere"));
+        ScopedVariable path(L"PATH", decoy.path());
+        SetCurrentDirectoryW(decoy.path().c_str());
         ComPtr<IShellExtInit> object = NewCoreObject();
         CShellExt* ext = AsShellExt(object.get());
-        // Code 22 on a source that is missing: the worker has nothing to convert.
-        SetSelection(ext, {work / L"missing.tar"});
-        hr = ext->LaunchConversion(22);
+        SetSelection(ext, {source});
+        hr = ext->LaunchConversion(20);
+        SetCurrentDirectoryW(folder);
     }
+    ASSERT_EQ(hr, S_OK);
+    const HWND box = WaitForMessageBox(L"Morvane", ChildLimitMs);
+    ASSERT_NE(box, nullptr) << "no conversion worker showed its message";
+    const std::vector<std::wstring> started = hardening::ChildImagePaths(L"rundll32.exe");
+    PressOk(box);
+    wchar_t system[MAX_PATH + 1] = {};
+    ASSERT_GT(GetSystemDirectoryW(system, MAX_PATH + 1), 0u);
+    ASSERT_EQ(started.size(), 1u);
+    EXPECT_EQ(_wcsicmp(started[0].c_str(), (std::wstring(system) + L"\\rundll32.exe").c_str()), 0)
+        << Utf8(started[0]);
     EXPECT_TRUE(hardening::WaitForChildren(L"rundll32.exe", ChildLimitMs));
-    if (SUCCEEDED(hr))
-        GTEST_SKIP() << "rundll32 started with PATH=C:\\nowhere: ShellExecuteW searches the system folder, so a "
-                        "missing rundll32 cannot be simulated here";
-    EXPECT_TRUE(FAILED(hr));
+    EXPECT_TRUE(standin_log::ReadLog(log).empty()) << "the rundll32.exe of the current folder or PATH ran";
 }
 
 }  // namespace

@@ -125,21 +125,6 @@ void SetInstallPathValue(const std::wstring& text, bool terminated)
     SettingsScope::SetValue(ArchiverKey, L"InstallPath", REG_SZ, data.c_str(), bytes);
 }
 
-std::vector<std::wstring> MrvEntries(const std::wstring& folder)
-{
-    // The tests' own folders ("mrvtest-...") match the pattern too.
-    std::vector<std::wstring> names;
-    for (const std::wstring& name : ListFolder(folder, L"MRV*"))
-        if (_wcsnicmp(name.c_str(), L"mrvtest-", 8) != 0)
-            names.push_back(name);
-    return names;
-}
-
-std::wstring FolderOf(const std::wstring& path)
-{
-    return path.substr(0, path.find_last_of(L'\\'));
-}
-
 std::wstring MakeFolderOfLength(const std::wstring& base, size_t length)
 {
     if (length < base.size() + 2)
@@ -195,6 +180,22 @@ int RunningChildren(const wchar_t* imageName)
     return count;
 }
 
+std::vector<std::wstring> ChildImagePaths(const wchar_t* imageName)
+{
+    std::vector<std::wstring> paths;
+    ForEachChild(imageName, [&](DWORD id) {
+        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+        if (!process)
+            return;
+        wchar_t path[MAX_PATH + 1] = {};
+        DWORD size = MAX_PATH + 1;
+        if (QueryFullProcessImageNameW(process, 0, path, &size))
+            paths.push_back(path);
+        CloseHandle(process);
+    });
+    return paths;
+}
+
 bool WaitForChildren(const wchar_t* imageName, DWORD timeoutMs)
 {
     const DWORD start = GetTickCount();
@@ -205,16 +206,6 @@ bool WaitForChildren(const wchar_t* imageName, DWORD timeoutMs)
             return false;
         Sleep(20);
     }
-}
-
-int CountOpenHandles()
-{
-    int count = 0;
-    DWORD flags = 0;
-    for (ULONG_PTR value = 4; value < 0x10000; value += 4)
-        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags))
-            ++count;
-    return count;
 }
 
 namespace {

@@ -82,12 +82,6 @@ private:
 // without its terminator.
 void SetInstallPathValue(const std::wstring& text, bool terminated);
 
-// Names in folder that the module makes there (MRV*, also cut ones), files and folders.
-std::vector<std::wstring> MrvEntries(const std::wstring& folder);
-
-// Folder of a path (the text before its last "\").
-std::wstring FolderOf(const std::wstring& path);
-
 // A folder whose whole path has exactly `length` characters, made below
 // `base` in one or more levels; empty when base is already longer.
 std::wstring MakeFolderOfLength(const std::wstring& base, size_t length);
@@ -97,10 +91,8 @@ std::wstring MakeFolderOfLength(const std::wstring& base, size_t length);
 bool WaitForChildren(const wchar_t* imageName, DWORD timeoutMs);
 // How many direct children with that image name run now.
 int RunningChildren(const wchar_t* imageName);
-
-// Open handles of this process, counted by probing handle values with
-// GetHandleInformation (GetProcessHandleCount reports 0 under Wine).
-int CountOpenHandles();
+// The full image paths of the direct children with that image name that run now.
+std::vector<std::wstring> ChildImagePaths(const wchar_t* imageName);
 
 // Runs work on a new thread and waits at most timeoutMs; false on time-out
 // (the thread is then left running, and the test fails).

@@ -1,7 +1,11 @@
 // Paths from the registry and from the drop target at every length around
 // the 260-character bound: each is used whole or refused, never cut.
+#include <windows.h>
+#include <shellapi.h>
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <new>
 
 #include "archiver/archiver_location.h"
@@ -10,6 +14,7 @@
 #include "testkit/core_object.h"
 #include "support/environment.h"
 #include "support/selection.h"
+#include "support/standin.h"
 
 namespace {
 
@@ -18,11 +23,12 @@ using hardening::GuardedText;
 using hardening::Random;
 using hardening::ScopedVariable;
 
-std::wstring FolderText(size_t length)
+// base + "\" + names of "i", a "\" every 50 characters, cut to length.
+std::wstring FolderText(const std::wstring& base, size_t length)
 {
-    std::wstring path = L"C:\\";
+    std::wstring path = base + L"\\";
     while (path.size() < length)
-        path += (path.size() % 50 == 49) ? L'\\' : L'i';
+        path += (path.size() % 50 == 49 && path.back() != L'\\') ? L'\\' : L'i';
     return path.substr(0, length);
 }
 
@@ -50,7 +56,7 @@ TEST(InstallPathBounds, EveryLengthFrom240To265WithAndWithoutATerminator)
     long cases = 0;
     for (bool terminated : {true, false}) {
         for (size_t length = 240; length <= 265; ++length) {
-            const std::wstring stored = FolderText(length);
+            const std::wstring stored = FolderText(L"C:", length);
             hardening::SetInstallPathValue(stored, terminated);
             GuardedLocation guarded;
             ArchiverLocation& location = guarded.get();
@@ -78,44 +84,71 @@ TEST(InstallPathBounds, EveryLengthFrom240To265WithAndWithoutATerminator)
     hardening::ReportCases(cases);
 }
 
-// RunArchiverCommand with drop folders of every length up to the buffer's
-// 260 characters, and an archiver folder without the archiver: nothing may
-// start and no list file may stay behind.
+// RunArchiverCommand with drop folders of lengths up to the buffer's 260
+// characters, the stand-in as the archiver: each folder reaches it whole in
+// the /o: argument, as the archiver reads its command line back
+// (CommandLineToArgvW), and the object keeps it as it was. A folder that does
+// not exist has no short form, so it travels as it is.
+// The arguments as a program reads them, joined by " | "; the list file's name shown as <list>.
+std::wstring Arguments(const std::wstring& commandLine)
+{
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(commandLine.c_str(), &count);
+    std::wstring joined;
+    for (int i = 0; arguments && i < count; ++i) {
+        const std::wstring argument = arguments[i];
+        joined += (i ? L" | " : L"") + (argument.compare(0, 3, L"/l:") == 0 ? std::wstring(L"/l:<list>") : argument);
+    }
+    LocalFree(arguments);
+    return joined;
+}
+
 class TargetFolderBounds : public ::testing::Test {
 protected:
     void SetUp() override
     {
         EnsureOle();
-        SettingsScope::SetInstallPath(empty.path());
         WriteBytes(work / L"a.txt", "a");
     }
 
     SettingsScope settings;
-    TempFolder empty{L"noarchiver"};
     TempFolder work{L"work"};
     TempFolder temp{L"tmp"};
     ScopedVariable tmp{L"TMP", temp.path()};
+    StandinScope standin;
 };
 
-TEST_F(TargetFolderBounds, EveryLengthFailsWithoutTheArchiverAndLeavesNoList)
+TEST_F(TargetFolderBounds, EveryFolderUpToTheBoundReachesTheArchiverWhole)
 {
-    long cases = 0;
-    for (int code : {0, 1, 6, 7, 18}) {
-        for (size_t length = 200; length <= MAX_PATH; ++length) {
+    std::vector<size_t> lengths = {200, 230};
+    for (size_t length = 245; length <= MAX_PATH; ++length)
+        lengths.push_back(length);
+    std::vector<std::wstring> expected;
+    for (int code : {0, 6}) {
+        for (size_t length : lengths) {
             ComPtr<IShellExtInit> object = NewCoreObject();
             ASSERT_TRUE(object);
             CShellExt* ext = AsShellExt(object.get());
             SetSelection(ext, {work / L"a.txt"});
-            const std::wstring target = FolderText(length);
+            // A folder of its own per case: the stand-in makes the folders it extracts into.
+            const std::wstring target = FolderText(work / std::to_wstring(expected.size()), length);
             wmemcpy(ext->TargetFolder, target.c_str(), target.size() + 1);
-            const HRESULT hr = ext->RunArchiverCommand(code);
-            EXPECT_TRUE(FAILED(hr)) << "code " << code << ", folder of " << length << ": " << std::hex << hr;
+            EXPECT_EQ(ext->RunArchiverCommand(code), S_OK) << "code " << code << ", folder of " << length;
             EXPECT_EQ(std::wstring(ext->TargetFolder, wcsnlen(ext->TargetFolder, MAX_PATH + 1)), target);
-            ASSERT_TRUE(hardening::MrvEntries(temp.path()).empty()) << "code " << code << ", folder of " << length;
-            ++cases;
+            expected.push_back(StandinScope::ArchiverPath() + L" | " + (code == 0 ? L"/h" : L"/c:zip") + L" | /o:" +
+                               target + L" | /l:<list> | /d");
         }
     }
-    hardening::ReportCases(cases);
+    const std::vector<standin_log::Record> records = standin.WaitFor(expected.size());
+    ASSERT_EQ(records.size(), expected.size());
+    std::vector<std::wstring> got;
+    for (const standin_log::Record& record : records)
+        got.push_back(Arguments(Wide(record.cmdline)));
+    // The runs may log in any order.
+    std::sort(expected.begin(), expected.end());
+    std::sort(got.begin(), got.end());
+    EXPECT_EQ(got, expected);
+    hardening::ReportCases(static_cast<long>(expected.size()));
 }
 
 // The new archive's path, stated from its definition: the folder (the
@@ -197,7 +230,7 @@ TEST_F(OutputPathBounds, EveryTargetLengthAroundTheBound)
     long cases = 0;
     for (const std::wstring& extension : Extensions)
         for (size_t length = 230; length <= 262; ++length) {
-            const std::wstring target = FolderText(length);
+            const std::wstring target = FolderText(L"C:", length);
             for (const std::wstring& name : {L"b.zip", L"noext", L"b.tar.gz"}) {
                 Check(name, &target, extension, cases++);
                 if (::testing::Test::HasFatalFailure())

@@ -1,37 +1,30 @@
-// ResolveRootKey on random key paths: pieces of the root names, separators
-// and changed letter case, held against a model of the naming rules.
+// ResolveRootKey: every root name with every following unit, a few paths
+// that must match nothing, and random key paths (pieces of the root names,
+// separators, changed letter case), held against a model of the naming rules.
 #include <gtest/gtest.h>
 
 #include <cwctype>
 
 #include "hardening/hardening_support.h"
 #include "registry/root_keys.h"
+#include "support/seed_tables.h"
 
 namespace {
 
 using hardening::GuardedText;
 using hardening::Random;
 
-const HKEY PerformanceText = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG>(0x80000050)));
-const HKEY PerformanceNlsText = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG>(0x80000060)));
-
 struct Root {
     std::wstring name;
     HKEY key;
 };
 
-// Written out here, not taken from the module's table.
-const std::vector<Root> Roots = {
-    {L"HKCR", HKEY_CLASSES_ROOT},           {L"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
-    {L"HKCU", HKEY_CURRENT_USER},           {L"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
-    {L"HKLM", HKEY_LOCAL_MACHINE},          {L"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
-    {L"HKU", HKEY_USERS},                   {L"HKEY_USERS", HKEY_USERS},
-    {L"HKPD", HKEY_PERFORMANCE_DATA},       {L"HKEY_PERFORMANCE_DATA", HKEY_PERFORMANCE_DATA},
-    {L"HKPT", PerformanceText},             {L"HKEY_PERFORMANCE_TEXT", PerformanceText},
-    {L"HKPN", PerformanceNlsText},          {L"HKEY_PERFORMANCE_NLSTEXT", PerformanceNlsText},
-    {L"HKCC", HKEY_CURRENT_CONFIG},         {L"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG},
-    {L"HKDD", HKEY_DYN_DATA},               {L"HKEY_DYN_DATA", HKEY_DYN_DATA},
-};
+const std::vector<Root> Roots = [] {
+    std::vector<Root> roots;
+    for (const seed::RootName& row : seed::RootNames)
+        roots.push_back({row.name, row.root()});
+    return roots;
+}();
 
 // A path names a root when it is that name exactly (case counts), alone or
 // followed by "\"; the rest begins after that "\" or is the empty end.
@@ -112,7 +105,7 @@ TEST(RootKeyProperty, RandomPathsResolveAsTheModelSays)
     hardening::ReportCases(random, tried);
 }
 
-TEST(RootKeyProperty, EveryPrefixOfEveryNameWithEachFollowingUnit)
+TEST(RootKeyProperty, EveryPrefixOfEveryNameWithEachFollowingUnitAndOtherSpellings)
 {
     long tried = 0;
     for (const Root& root : Roots)
@@ -122,6 +115,10 @@ TEST(RootKeyProperty, EveryPrefixOfEveryNameWithEachFollowingUnit)
                 if (HasFatalFailure())
                     return;
             }
+    // Another case, more letters, another separator, a leading space: relative paths.
+    for (const wchar_t* path : {L"hkcu\\A", L"HKEY_Current_User\\A", L"HKUX\\S", L"HKCU_A\\B", L"HKCU/Software",
+                                L"HKCU \\A", L" HKCU\\A", L"\\HKCU\\A", L"Software\\HKCU", L"HKEY_PERFORMANCE_NLSTEXTS"})
+        CheckOne(path, tried++);
     const WCHAR* rest = reinterpret_cast<const WCHAR*>(static_cast<ULONG_PTR>(0x5A5A5A5A));
     EXPECT_EQ(ResolveRootKey(nullptr, &rest), nullptr);
     EXPECT_EQ(rest, reinterpret_cast<const WCHAR*>(static_cast<ULONG_PTR>(0x5A5A5A5A)));

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/key_tools.h"
+
 #include <algorithm>
 #include <cwchar>
 
@@ -15,19 +17,6 @@ namespace installer_test {
 const wchar_t Clsid[] = L"{6C2B7E41-3F9A-4D85-B1E2-9A7C4F0D5E38}";
 const wchar_t Description[] = L"Morvane shell extension for x64 platform.";
 const wchar_t UpgradeCode[] = L"{177C859F-7C57-47AD-8553-32EFEC2CCDFF}";
-const wchar_t* const HandlerLists[11] = {
-    L"*\\shellex\\ContextMenuHandlers",
-    L"*\\shellex\\DragDropHandlers",
-    L"Folder\\shellex\\ContextMenuHandlers",
-    L"Folder\\shellex\\DragDropHandlers",
-    L"Directory\\shellex\\ContextMenuHandlers",
-    L"Directory\\Background\\shellex\\ContextMenuHandlers",
-    L"Directory\\shellex\\DragDropHandlers",
-    L"Drive\\shellex\\ContextMenuHandlers",
-    L"Drive\\shellex\\DragDropHandlers",
-    L"InternetShortcut\\shellex\\ContextMenuHandlers",
-    L"lnkfile\\shellex\\ContextMenuHandlers",
-};
 const wchar_t ApprovedKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
 
 const wchar_t ChildRoleVariable[] = L"MORVANE_INSTALLER_CHILD_ROLE";
@@ -138,81 +127,6 @@ std::wstring RecordString(MSIHANDLE record, UINT field)
         return {};
     text.resize(length);
     return text;
-}
-
-std::wstring TypeName(DWORD type)
-{
-    switch (type) {
-    case REG_SZ: return L"REG_SZ";
-    case REG_EXPAND_SZ: return L"REG_EXPAND_SZ";
-    case REG_MULTI_SZ: return L"REG_MULTI_SZ";
-    case REG_DWORD: return L"REG_DWORD";
-    case REG_BINARY: return L"REG_BINARY";
-    case REG_QWORD: return L"REG_QWORD";
-    case REG_NONE: return L"REG_NONE";
-    default: return L"type " + std::to_wstring(type);
-    }
-}
-
-std::wstring DataText(DWORD type, const BYTE* data, DWORD size)
-{
-    if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) {
-        std::wstring text(reinterpret_cast<const wchar_t*>(data), size / sizeof(wchar_t));
-        while (!text.empty() && text.back() == L'\0')
-            text.pop_back();
-        for (wchar_t& c : text)
-            if (c == L'\0')
-                c = L'|';
-        return text;
-    }
-    if (type == REG_DWORD && size == 4) {
-        DWORD value;
-        memcpy(&value, data, 4);
-        return std::to_wstring(value);
-    }
-    static const wchar_t Hex[] = L"0123456789abcdef";
-    std::wstring text;
-    for (DWORD i = 0; i < size; ++i) {
-        text += Hex[data[i] >> 4];
-        text += Hex[data[i] & 15];
-    }
-    return text;
-}
-
-// Every key and value under root\path, path included.
-void Walk(HKEY root, const std::wstring& rootName, const std::wstring& path, std::vector<std::wstring>& lines)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return;
-    const std::wstring name = rootName + L"\\" + path;
-    lines.push_back(name + L"|<key>");
-    DWORD subkeys = 0, maxSubkey = 0, values = 0, maxValueName = 0, maxValue = 0;
-    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, &maxSubkey, nullptr, &values, &maxValueName,
-                     &maxValue, nullptr, nullptr);
-    for (DWORD i = 0; i < values; ++i) {
-        std::wstring valueName(maxValueName + 2, L'\0');
-        std::vector<BYTE> data(maxValue + 4);
-        DWORD nameLength = static_cast<DWORD>(valueName.size());
-        DWORD size = static_cast<DWORD>(data.size());
-        DWORD type = REG_NONE;
-        if (RegEnumValueW(key, i, &valueName[0], &nameLength, nullptr, &type, data.data(), &size) != ERROR_SUCCESS)
-            continue;
-        valueName.resize(nameLength);
-        lines.push_back(name + L"|" + valueName + L"|" + TypeName(type) + L"|" + DataText(type, data.data(), size));
-    }
-    std::vector<std::wstring> children;
-    for (DWORD i = 0; i < subkeys; ++i) {
-        std::wstring child(maxSubkey + 2, L'\0');
-        DWORD length = static_cast<DWORD>(child.size());
-        if (RegEnumKeyExW(key, i, &child[0], &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
-            child.resize(length);
-            children.push_back(child);
-        }
-    }
-    RegCloseKey(key);
-    for (const std::wstring& child : children)
-        Walk(root, rootName, path + L"\\" + child, lines);
 }
 
 std::wstring StripNtPrefix(std::wstring path)
@@ -404,41 +318,43 @@ bool UninstallAll()
     return all && RelatedProducts().empty();
 }
 
-std::vector<std::wstring> OurEntries()
+std::vector<std::string> OurEntries()
 {
-    std::vector<std::wstring> lines;
-    Walk(HKEY_CLASSES_ROOT, L"HKCR", std::wstring(L"CLSID\\") + Clsid, lines);
-    for (const wchar_t* list : HandlerLists)
-        Walk(HKEY_CLASSES_ROOT, L"HKCR", std::wstring(list) + L"\\MorvaneX64", lines);
+    const std::wstring classKey = std::wstring(L"CLSID\\") + Clsid;
+    std::vector<std::string> lines = keytools::TreeLines(HKEY_CLASSES_ROOT, classKey, "HKCR\\" + Narrow(classKey));
+    for (const wchar_t* list : HandlerLists) {
+        const std::wstring handler = std::wstring(list) + L"\\MorvaneX64";
+        for (const std::string& line : keytools::TreeLines(HKEY_CLASSES_ROOT, handler, "HKCR\\" + Narrow(handler)))
+            lines.push_back(line);
+    }
     HKEY approved = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, ApprovedKey, 0, KEY_READ, &approved) == ERROR_SUCCESS) {
-        BYTE data[1024] = {};
-        DWORD size = sizeof(data) - 2;
-        DWORD type = REG_NONE;
-        if (RegQueryValueExW(approved, Clsid, nullptr, &type, data, &size) == ERROR_SUCCESS)
-            lines.push_back(std::wstring(L"HKLM\\") + ApprovedKey + L"|" + Clsid + L"|" + TypeName(type) + L"|" +
-                            DataText(type, data, size));
+        const std::string line = keytools::ValueLine(approved, "HKLM\\" + Narrow(ApprovedKey), Clsid);
+        if (!line.empty())
+            lines.push_back(line);
         RegCloseKey(approved);
     }
     std::sort(lines.begin(), lines.end());
     return lines;
 }
 
-std::vector<std::wstring> ExpectedEntries(const std::wstring& dllPath)
+std::vector<std::string> ExpectedEntries(const std::wstring& dllPath)
 {
-    const std::wstring classKey = std::wstring(L"HKCR\\CLSID\\") + Clsid;
-    std::vector<std::wstring> lines = {
-        classKey + L"|<key>",
-        classKey + L"||REG_SZ|" + Description,
-        classKey + L"\\InProcServer32|<key>",
-        classKey + L"\\InProcServer32||REG_SZ|" + dllPath,
-        classKey + L"\\InProcServer32|ThreadingModel|REG_SZ|Apartment",
-        std::wstring(L"HKLM\\") + ApprovedKey + L"|" + Clsid + L"|REG_SZ|" + Description,
+    using keytools::StringLine;
+    const std::string classKey = "HKCR\\CLSID\\" + Narrow(Clsid);
+    const std::string server = classKey + "\\InProcServer32";
+    std::vector<std::string> lines = {
+        classKey,
+        StringLine(classKey, L"", Description),
+        server,
+        StringLine(server, L"", dllPath),
+        StringLine(server, L"ThreadingModel", L"Apartment"),
+        StringLine("HKLM\\" + Narrow(ApprovedKey), Clsid, Description),
     };
     for (const wchar_t* list : HandlerLists) {
-        const std::wstring handler = std::wstring(L"HKCR\\") + list + L"\\MorvaneX64";
-        lines.push_back(handler + L"|<key>");
-        lines.push_back(handler + L"||REG_SZ|" + Clsid);
+        const std::string handler = "HKCR\\" + Narrow(list) + "\\MorvaneX64";
+        lines.push_back(handler);
+        lines.push_back(StringLine(handler, L"", Clsid));
     }
     std::sort(lines.begin(), lines.end());
     return lines;
@@ -461,11 +377,11 @@ void RemoveOurEntries()
     }
 }
 
-std::string Describe(const std::vector<std::wstring>& lines)
+std::string Describe(const std::vector<std::string>& lines)
 {
     std::string text;
-    for (const std::wstring& line : lines)
-        text += "  " + Narrow(line) + "\n";
+    for (const std::string& line : lines)
+        text += "  " + line + "\n";
     return text.empty() ? "  (nothing)\n" : text;
 }
 

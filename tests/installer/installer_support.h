@@ -6,12 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "support/seed_tables.h"
+
 namespace installer_test {
 
 extern const wchar_t Clsid[];         // the class, as the registry spells it
 extern const wchar_t Description[];   // the class's description
 extern const wchar_t UpgradeCode[];   // shared by every version of the package
-extern const wchar_t* const HandlerLists[11];  // HKCR-relative handler-list keys
+using seed::HandlerLists;  // HKCR-relative handler-list keys
 extern const wchar_t ApprovedKey[];   // HKLM-relative
 
 // Built packages, under <build>\installer.
@@ -50,13 +52,13 @@ std::wstring InstalledVersion(const std::wstring& productCode);
 // Uninstalls every product of the UpgradeCode; false when one did not go.
 bool UninstallAll();
 
-// Everything of ours in the registry, one line a key or value, sorted:
-// "HKCR\<key>|<key>" or "HKCR\<key>|<value name>|<type>|<data>".
-std::vector<std::wstring> OurEntries();
-std::vector<std::wstring> ExpectedEntries(const std::wstring& dllPath);
+// Everything of ours in the registry, one line a key or value, sorted, as
+// keytools dumps them: "HKCR\<key>" or "<key> | <name> | <type> | <data> | <size>".
+std::vector<std::string> OurEntries();
+std::vector<std::string> ExpectedEntries(const std::wstring& dllPath);
 // Deletes everything OurEntries() reports, whoever wrote it.
 void RemoveOurEntries();
-std::string Describe(const std::vector<std::wstring>& lines);
+std::string Describe(const std::vector<std::string>& lines);
 
 // Keys a test creates and removes again. Create() makes every missing key
 // of the path and remembers those; Remove() deletes what it made (and the

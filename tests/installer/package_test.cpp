@@ -150,7 +150,7 @@ protected:
         ASSERT_TRUE(UninstallAll());
         // Other test programs register the built DLL in this prefix; what
         // their unregistration left would be counted as the package's.
-        const std::vector<std::wstring> before = OurEntries();
+        const std::vector<std::string> before = OurEntries();
         if (!before.empty()) {
             std::cout << "[ note     ] removing entries of the class left before the test:\n" << Describe(before);
             RemoveOurEntries();
@@ -172,7 +172,7 @@ protected:
     void TearDown() override
     {
         EXPECT_TRUE(UninstallAll());
-        const std::vector<std::wstring> after = OurEntries();
+        const std::vector<std::string> after = OurEntries();
         EXPECT_TRUE(after.empty()) << "entries of ours after the test:\n" << Describe(after);
         m_keys.Remove();
         RemoveMsiexecLog();
@@ -226,7 +226,7 @@ TEST_F(Installer, SilentInstallWritesWhatRegsvr32Writes)
     ASSERT_TRUE(InstallSucceeded(code)) << "msiexec /i gave " << code << "\n" << LastMsiexecLog();
     ASSERT_TRUE(FileExists(dll));
     EXPECT_TRUE(FileBytes(dll) == FileBytes(MORVANE_DLL)) << "the installed file is not the built DLL";
-    const std::vector<std::wstring> installed = OurEntries();
+    const std::vector<std::string> installed = OurEntries();
     EXPECT_EQ(installed, ExpectedEntries(dll)) << "after msiexec:\n" << Describe(installed);
 
     code = Msiexec(L"/x " + Quoted(MainPackage()));
@@ -234,7 +234,7 @@ TEST_F(Installer, SilentInstallWritesWhatRegsvr32Writes)
     ASSERT_TRUE(OurEntries().empty()) << Describe(OurEntries());
     ASSERT_FALSE(FileExists(dll));
 
-    std::vector<std::wstring> registered;
+    std::vector<std::string> registered;
     {
         PlacedDll placed(dll);
         ASSERT_TRUE(placed.ok());
@@ -244,7 +244,7 @@ TEST_F(Installer, SilentInstallWritesWhatRegsvr32Writes)
     }
     EXPECT_EQ(installed, registered) << "msiexec wrote:\n" << Describe(installed) << "regsvr32 wrote:\n"
                                      << Describe(registered);
-    const std::vector<std::wstring> left = OurEntries();
+    const std::vector<std::string> left = OurEntries();
     EXPECT_TRUE(left.empty()) << "regsvr32 /u left:\n" << Describe(left);
     RemoveOurEntries();
 }

@@ -1,7 +1,5 @@
 #include "host_fixture.h"
 
-#include "testkit/scratch_folder.h"
-
 namespace menuhost_test {
 
 namespace {
@@ -10,17 +8,6 @@ const DWORD HostLimitMs = 60000;
 const DWORD Regsvr32LimitMs = 60000;
 
 }  // namespace
-
-std::string Utf8(const std::wstring& text)
-{
-    if (text.empty())
-        return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                      nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
-    return out;
-}
 
 std::wstring Quote(const std::wstring& text) { return L"\"" + text + L"\""; }
 
@@ -52,6 +39,21 @@ std::string MenuTree(const std::string& out)
     return tree;
 }
 
+std::string TopLevel(const std::string& tree)
+{
+    std::string top;
+    for (size_t pos = 0; pos < tree.size();) {
+        const size_t end = tree.find('\n', pos);
+        const std::string line = tree.substr(pos, end == std::string::npos ? std::string::npos : end - pos + 1);
+        if (line[0] != ' ')
+            top += line;
+        if (end == std::string::npos)
+            break;
+        pos = end + 1;
+    }
+    return top;
+}
+
 int CountLines(const std::string& out, const std::string& prefix)
 {
     int count = 0;
@@ -78,59 +80,6 @@ long Regsvr32(bool unregister)
     if (!result.started || result.timedOut)
         return -1;
     return static_cast<long>(result.exitCode);
-}
-
-MenuSettings::MenuSettings()
-{
-    const std::wstring shell = L"Software\\Quodle\\Morvane\\m_tbsShell";
-    for (const wchar_t* name : {L"m_chkCMCompress", L"m_chkCMExtract", L"m_chkDDCompress", L"m_chkDDExtract"})
-        AddDword(shell, name, 1);
-    AddDword(L"Software\\Quodle\\Morvane\\m_chkCompressMenu", L"zip", 1);
-    AddDword(L"Software\\Quodle\\Morvane\\m_chkCompressMenu", L"tar", 1);
-    AddDword(L"Software\\Brantix\\Morvane_x64_shell_extension", L"AdditionalMenu", 1);
-}
-
-void MenuSettings::AddDword(const std::wstring& path, const std::wstring& name, DWORD value)
-{
-    values_.push_back(
-        std::make_unique<ScopedValue>(HKEY_CURRENT_USER, path, name, REG_DWORD, &value, sizeof(value)));
-}
-
-void MenuSettings::Add(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& text)
-{
-    const DWORD bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
-    values_.push_back(std::make_unique<ScopedValue>(root, path, name, REG_SZ, text.c_str(), bytes));
-}
-
-bool MenuSettings::ok() const
-{
-    for (const auto& value : values_)
-        if (!value->ok())
-            return false;
-    return true;
-}
-
-ScratchFolder::ScratchFolder()
-{
-    static int counter = 0;
-    wchar_t temp[MAX_PATH + 1];
-    const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
-    path_ = std::wstring(temp, n) + L"menuhost-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-            std::to_wstring(++counter);
-    RemoveTree(path_);
-    CreateDirectoryW(path_.c_str(), nullptr);
-}
-
-ScratchFolder::~ScratchFolder() { RemoveTree(path_); }
-
-bool ScratchFolder::AddFile(const std::wstring& name, const std::string& bytes) const
-{
-    return TryWriteBytes(*this / name, bytes);
-}
-
-bool ScratchFolder::AddFolder(const std::wstring& name) const
-{
-    return CreateDirectoryW((*this / name).c_str(), nullptr) != FALSE;
 }
 
 }  // namespace menuhost_test

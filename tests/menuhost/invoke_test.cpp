@@ -1,37 +1,15 @@
 // --invoke: the item's command runs on the handler that owns its id.
 #include "registered_fixture.h"
-#include "standin-archiver/standin_log.h"
+#include "support/standin.h"
 
 namespace menuhost_test {
 namespace {
 
-const DWORD ArchiverLimitMs = 30000;
-
-std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
-
-// The stand-in archiver logs each run to %MORVANE_STANDIN_LOG%; the host and
-// the archiver it starts inherit the variable from this process.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const wchar_t* name, const std::wstring& value) : name_(name)
-    {
-        SetEnvironmentVariableW(name_, value.c_str());
-    }
-    ~ScopedEnvironment() { SetEnvironmentVariableW(name_, nullptr); }
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
-private:
-    const wchar_t* name_;
-};
-
 TEST_F(RegisteredHandler, InvokedItemRunsItsOwnCommand)
 {
-    ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(STANDIN_EXE)) << "build the standin_archiver target";
-    settings_.Add(HKEY_CURRENT_USER, L"Software\\Quodle\\Morvane", L"InstallPath", FolderOf(STANDIN_EXE));
-    ASSERT_TRUE(settings_.ok());
-    const std::wstring log = scratch_ / L"standin.log";
-    ScopedEnvironment logVariable(L"MORVANE_STANDIN_LOG", log);
+    ASSERT_TRUE(Exists(STANDIN_EXE)) << "build the standin_archiver target";
+    // The host and the archiver it starts inherit the stand-in's log from here.
+    StandinScope standin;
 
     const ChildResult run = RunMenuhost({L"context", Sample(), L"--invoke", L"圧縮(&C)/.tar"});
     ASSERT_TRUE(run.started && !run.timedOut);
@@ -42,8 +20,8 @@ TEST_F(RegisteredHandler, InvokedItemRunsItsOwnCommand)
                            "  InvokeCommand = 0x00000000\n"))
         << run.out;
 
-    std::vector<standin_log::Record> records;
-    ASSERT_TRUE(standin_log::WaitForRecords(log, 1, ArchiverLimitMs, &records)) << "the archiver did not run";
+    const std::vector<standin_log::Record> records = standin.WaitFor(1, 30000);
+    ASSERT_EQ(records.size(), 1u) << "the archiver did not run";
     EXPECT_NE(std::string::npos, records[0].cmdline.find("/c:tar")) << records[0].cmdline;
     EXPECT_TRUE(records[0].has_listfile) << records[0].cmdline;
 }

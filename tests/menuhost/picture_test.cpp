@@ -5,20 +5,6 @@
 namespace menuhost_test {
 namespace {
 
-std::string ReadAll(const std::wstring& path)
-{
-    std::string bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return bytes;
-    char buffer[65536];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0)
-        bytes.append(buffer, got);
-    CloseHandle(file);
-    return bytes;
-}
-
 TEST_F(RegisteredHandler, PictureHoldsTheMenuWithItsFirstPopupOpen)
 {
     // Under an English prefix Wine draws the Japanese labels as boxes; this
@@ -31,7 +17,7 @@ TEST_F(RegisteredHandler, PictureHoldsTheMenuWithItsFirstPopupOpen)
     EXPECT_NE(std::string::npos, run.out.find("TrackPopupMenuEx = 0\n")) << run.out;
     EXPECT_EQ(0, CountLines(run.out, "invoke ")) << run.out;
 
-    const PngPicture picture = ReadStoredPng(ReadAll(png));
+    const PngPicture picture = ReadStoredPng(ReadBytes(png));
     ASSERT_TRUE(picture.ok) << picture.problem;
     const std::string size = std::to_string(picture.width) + "x" + std::to_string(picture.height);
     // The top level and the opened "解凍(&E)" popup.

@@ -16,16 +16,16 @@ protected:
     void SetUp() override
     {
         ASSERT_EQ(0, registered_) << "regsvr32 /s " << Utf8(MORVANE_DLL);
-        ASSERT_TRUE(settings_.ok()) << "cannot write the menu switches under HKCU";
-        ASSERT_TRUE(scratch_.AddFile(L"sample.txt", "sample\n"));
-        ASSERT_TRUE(scratch_.AddFolder(L"dest"));
+        SettingsScope::EnableMenus({L"zip", L"tar"});
+        WriteBytes(Sample(), "sample\n");
+        MakeFolder(Dest());
     }
 
     std::wstring Sample() const { return scratch_ / L"sample.txt"; }
     std::wstring Dest() const { return scratch_ / L"dest"; }
 
-    MenuSettings settings_;
-    ScratchFolder scratch_;
+    SettingsScope settings_;
+    TempFolder scratch_{L"menuhost"};
     inline static long registered_ = -1;
 };
 

@@ -9,11 +9,11 @@ namespace {
 TEST(UnregisteredHandler, MenusHoldOnlyTheHostItems)
 {
     // The switches are on, so an empty menu can only come from the registry.
-    MenuSettings settings;
-    ASSERT_TRUE(settings.ok());
-    ScratchFolder scratch;
-    ASSERT_TRUE(scratch.AddFile(L"sample.txt", "sample\n"));
-    ASSERT_TRUE(scratch.AddFolder(L"dest"));
+    SettingsScope settings;
+    SettingsScope::EnableMenus({L"zip", L"tar"});
+    TempFolder scratch(L"menuhost");
+    WriteBytes(scratch / L"sample.txt", "sample\n");
+    MakeFolder(scratch / L"dest");
     ASSERT_EQ(0, Regsvr32(false));
     ASSERT_EQ(0, Regsvr32(true));
 

@@ -8,9 +8,10 @@
 #include <utility>
 #include <vector>
 
-#include "registry/key_tools.h"
+#include "support/key_tools.h"
 #include "support/environment.h"
 #include "support/morvane_dll.h"
+#include "support/seed_tables.h"
 
 using keytools::Join;
 using keytools::StringLine;
@@ -23,19 +24,7 @@ const std::wstring Description = L"Morvane shell extension for x64 platform.";
 const std::wstring ClassKey = L"CLSID\\" + Clsid;  // under HKCR
 
 // The handler lists the class joins, in the order registration visits them (under HKCR).
-const wchar_t* const HandlerLists[11] = {
-    L"*\\shellex\\ContextMenuHandlers",
-    L"*\\shellex\\DragDropHandlers",
-    L"Folder\\shellex\\ContextMenuHandlers",
-    L"Folder\\shellex\\DragDropHandlers",
-    L"Directory\\shellex\\ContextMenuHandlers",
-    L"Directory\\Background\\shellex\\ContextMenuHandlers",
-    L"Directory\\shellex\\DragDropHandlers",
-    L"Drive\\shellex\\ContextMenuHandlers",
-    L"Drive\\shellex\\DragDropHandlers",
-    L"InternetShortcut\\shellex\\ContextMenuHandlers",
-    L"lnkfile\\shellex\\ContextMenuHandlers",
-};
+using seed::HandlerLists;
 // The HKCR keys that hold them.
 const wchar_t* const HandlerOwners[6] = {L"*", L"Folder", L"Directory", L"Drive", L"InternetShortcut", L"lnkfile"};
 const std::wstring ApprovedKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";  // HKLM

@@ -7,37 +7,11 @@
 #include "support/environment.h"
 #include "support/menu_tree.h"
 #include "support/morvane_dll.h"
+#include "support/seed_tables.h"
 #include "support/test_allocator.h"
 
 namespace {
 
-const UINT First = 100;
-const UINT Last = 0x7FFF;
-
-// A host menu as Explorer has it: our entries go in at position 1.
-class HostMenu {
-public:
-    HostMenu() : m_menu(CreatePopupMenu())
-    {
-        InsertMenuW(m_menu, 0, MF_STRING | MF_BYPOSITION, 1, L"Open");
-        InsertMenuW(m_menu, 1, MF_STRING | MF_BYPOSITION, 2, L"Properties");
-    }
-    ~HostMenu() { DestroyMenu(m_menu); }
-    HMENU get() const { return m_menu; }
-    std::wstring Ours() const
-    {
-        std::wstring all = DescribeMenu(m_menu);
-        const std::wstring open = L"Open [id 1]\n";
-        const std::wstring properties = L"Properties [id 2]\n";
-        EXPECT_EQ(all.compare(0, open.size(), open), 0);
-        EXPECT_GE(all.size(), open.size() + properties.size());
-        EXPECT_EQ(all.substr(all.size() - properties.size()), properties);
-        return all.substr(open.size(), all.size() - open.size() - properties.size());
-    }
-
-private:
-    HMENU m_menu;
-};
 
 std::vector<int> CodesOf(IShellExtInit* object)
 {
@@ -56,19 +30,23 @@ std::vector<int> Range(int from, int to)
     return codes;
 }
 
-const std::wstring ExtractPopup =
-    L"解凍(&E) >\n"
-    L"  デスクトップに解凍(&D) [id 100]\n"
-    L"  ここに解凍(&H) [id 101]\n"
-    L"  出力先を指定して解凍(&S) [id 102]\n"
-    L"  テンポラリモードで解凍(&T) [id 103]\n";
+std::wstring Item(const std::wstring& label, UINT id)
+{
+    return L"  " + label + L" [id " + std::to_wstring(id) + L"]\n";
+}
+
+const std::wstring ExtractPopup = [] {
+    std::wstring text = std::wstring(seed::ExtractPopup) + L" >\n";
+    for (UINT i = 0; i < 4; ++i)
+        text += Item(seed::ExtractCommands[i], 100 + i);
+    return text;
+}();
 
 std::wstring ConversionPopup(const std::wstring& label, UINT firstId)
 {
     std::wstring text = label + L" >\n";
-    const wchar_t* targets[] = {L".lzh", L".zip", L".cab", L".tar", L".tar.bz2", L".tar.gz", L".exe"};
-    for (const wchar_t* target : targets)
-        text += std::wstring(L"  ") + target + L" [id " + std::to_wstring(firstId++) + L"]\n";
+    for (const seed::ConversionTarget& target : seed::ConversionTargets)
+        text += Item(target.label, firstId++);
     return text;
 }
 
@@ -93,9 +71,9 @@ protected:
         ASSERT_EQ(object->Initialize(dragDrop ? target.get() : nullptr, data.get(), nullptr), S_OK);
     }
 
-    HRESULT Query(UINT flags = CMF_NORMAL, UINT last = Last)
+    HRESULT Query(UINT flags = CMF_NORMAL, UINT last = LastId)
     {
-        return AsMenu(object.get())->QueryContextMenu(host.get(), 1, First, last, flags);
+        return AsMenu(object.get())->QueryContextMenu(host.get(), 1, FirstId, last, flags);
     }
 
     SettingsScope settings;
@@ -112,7 +90,7 @@ TEST_F(ContextMenuTest, DefaultOnlyRefusesAndEmptiesAnEarlierList)
     Select({files[0]});
     ASSERT_EQ(Query(), MAKE_HRESULT(0, 0, 12));
     HostMenu fresh;
-    EXPECT_EQ(AsMenu(object.get())->QueryContextMenu(fresh.get(), 1, First, Last, CMF_DEFAULTONLY), S_OK);
+    EXPECT_EQ(AsMenu(object.get())->QueryContextMenu(fresh.get(), 1, FirstId, LastId, CMF_DEFAULTONLY), S_OK);
     EXPECT_EQ(fresh.Ours(), L"");
     EXPECT_TRUE(CodesOf(object.get()).empty());
     CMINVOKECOMMANDINFO invoke = {sizeof(invoke)};
@@ -126,7 +104,7 @@ TEST_F(ContextMenuTest, ExploreOrHighBitsAloneStillBuild)
     Select({files[0]});
     EXPECT_EQ(Query(CMF_DEFAULTONLY | CMF_EXPLORE), MAKE_HRESULT(0, 0, 4));
     HostMenu other;
-    EXPECT_EQ(AsMenu(object.get())->QueryContextMenu(other.get(), 1, First, Last, 0x80000100u),
+    EXPECT_EQ(AsMenu(object.get())->QueryContextMenu(other.get(), 1, FirstId, LastId, 0x80000100u),
               MAKE_HRESULT(0, 0, 4));
     EXPECT_EQ(other.Ours(), L"----\n" + ExtractPopup + L"----\n");
 }
@@ -179,7 +157,7 @@ TEST_F(ContextMenuTest, ConversionFollowsCompressForExactlyOnePath)
 
     Select(files);
     HostMenu two;
-    EXPECT_EQ(AsMenu(object.get())->QueryContextMenu(two.get(), 1, First, Last, 0), S_OK);
+    EXPECT_EQ(AsMenu(object.get())->QueryContextMenu(two.get(), 1, FirstId, LastId, 0), S_OK);
     EXPECT_EQ(two.Ours(), L"----\n圧縮(&C) >\n----\n");
 }
 
@@ -216,9 +194,11 @@ TEST_F(ContextMenuTest, FormatsNeedADwordOfEitherByteOrder)
     EXPECT_EQ(CodesOf(object.get()), (std::vector<int>{6, 10}));
 }
 
-TEST_F(ContextMenuTest, SwitchStoredAsTextCountsAsOn)
+// A switch is its data's first four bytes read as a number, whatever the
+// type: the text "0" is the unit 0x0030, so it turns the switch on.
+TEST_F(ContextMenuTest, SwitchStoredAsTheTextZeroCountsAsOn)
 {
-    SettingsScope::SetString(ShellKey, L"m_chkCMExtract", L"1");
+    SettingsScope::SetString(ShellKey, L"m_chkCMExtract", L"0");
     Select({files[0]});
     EXPECT_EQ(Query(), MAKE_HRESULT(0, 0, 4));
 }
@@ -226,15 +206,12 @@ TEST_F(ContextMenuTest, SwitchStoredAsTextCountsAsOn)
 std::wstring AllFormats(UINT firstId)
 {
     std::wstring text;
-    const wchar_t* labels[] = {L".lzh", L".zip", L".zip (pass)", L".bh", L".bz2", L".cab", L".gz",
-                               L".tar", L".tar.bz2", L".tar.gz", L".exe", L".uue", L".xxe", L".b64"};
-    for (const wchar_t* label : labels)
-        text += std::wstring(L"  ") + label + L" [id " + std::to_wstring(firstId++) + L"]\n";
+    for (const seed::CompressFormat& format : seed::CompressFormats)
+        text += Item(format.label, firstId++);
     return text;
 }
 
-const std::vector<std::wstring> EveryFormat = {L"lzh", L"zip", L"zip (pass)", L"bh", L"bz2", L"cab", L"gz",
-                                               L"tar", L"tar.bz2", L"tar.gz", L"exe", L"uue", L"xxe", L"b64"};
+const std::vector<std::wstring> EveryFormat = seed::EveryFormat();
 
 TEST_F(ContextMenuTest, FullContextMenuHas25Items)
 {
@@ -265,7 +242,7 @@ TEST_F(ContextMenuTest, NoItemGetsAnIdAboveIdCmdLast)
 {
     SettingsScope::EnableMenus({L"zip", L"tar"});
     Select({files[0]});
-    EXPECT_EQ(Query(CMF_NORMAL, First + 4), MAKE_HRESULT(0, 0, 5));
+    EXPECT_EQ(Query(CMF_NORMAL, FirstId + 4), MAKE_HRESULT(0, 0, 5));
     EXPECT_EQ(host.Ours(), L"----\n" + ExtractPopup + L"圧縮(&C) >\n  .zip [id 104]\n変換(&T) >\n----\n");
     EXPECT_EQ(CodesOf(object.get()), (std::vector<int>{1, 2, 3, 4, 6}));
 }
@@ -279,7 +256,7 @@ TEST_F(ContextMenuTest, AllocationFailureAtAnyPointGivesOutOfMemoryAndAnEmptyLis
         HostMenu menu;
         test_alloc::Reset();
         test_alloc::FailAt(n);
-        const HRESULT hr = AsMenu(object.get())->QueryContextMenu(menu.get(), 1, First, Last, 0);
+        const HRESULT hr = AsMenu(object.get())->QueryContextMenu(menu.get(), 1, FirstId, LastId, 0);
         const bool injected = test_alloc::Allocations() >= n;
         test_alloc::Reset();
         if (!injected) {
@@ -352,7 +329,7 @@ TEST_F(ContextMenuTest, BuiltDllGivesTheSameMenu)
     ASSERT_EQ(init->Initialize(nullptr, one.get(), nullptr), S_OK);
     ComPtr<IContextMenu> menu;
     ASSERT_EQ(init->QueryInterface(IID_IContextMenu, menu.put_void()), S_OK);
-    EXPECT_EQ(menu->QueryContextMenu(host.get(), 1, First, Last, CMF_NORMAL), MAKE_HRESULT(0, 0, 13));
+    EXPECT_EQ(menu->QueryContextMenu(host.get(), 1, FirstId, LastId, CMF_NORMAL), MAKE_HRESULT(0, 0, 13));
     EXPECT_EQ(host.Ours(), L"----\n" + ExtractPopup + L"圧縮(&C) >\n  .zip [id 104]\n  .tar [id 105]\n" +
                                ConversionPopup(L"変換(&T)", 106) + L"----\n");
 }

@@ -1,5 +1,7 @@
 #include "support/menu_tree.h"
 
+#include <gtest/gtest.h>
+
 std::wstring DescribeMenu(HMENU menu, int indent)
 {
     std::wstring text;
@@ -22,4 +24,21 @@ std::wstring DescribeMenu(HMENU menu, int indent)
         }
     }
     return text;
+}
+
+HostMenu::HostMenu() : m_menu(CreatePopupMenu())
+{
+    InsertMenuW(m_menu, 0, MF_STRING | MF_BYPOSITION, 1, L"Open");
+    InsertMenuW(m_menu, 1, MF_STRING | MF_BYPOSITION, 2, L"Properties");
+}
+
+std::wstring HostMenu::Ours() const
+{
+    const std::wstring all = DescribeMenu(m_menu);
+    const std::wstring open = L"Open [id 1]\n";
+    const std::wstring properties = L"Properties [id 2]\n";
+    EXPECT_EQ(all.compare(0, open.size(), open), 0);
+    EXPECT_GE(all.size(), open.size() + properties.size());
+    EXPECT_EQ(all.substr(all.size() - properties.size()), properties);
+    return all.substr(open.size(), all.size() - open.size() - properties.size());
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cwchar>
 
 #include "support/environment.h"
 
@@ -51,9 +52,14 @@ std::vector<standin_log::Record> StandinScope::Records() const
     return standin_log::ReadLog(m_log);
 }
 
-std::vector<std::wstring> MrvEntries()
+std::vector<std::wstring> MrvEntries(const std::wstring& folder)
 {
-    return ListFolder(TempPath().substr(0, TempPath().size() - 1), L"MRV*");
+    const std::wstring where = folder.empty() ? TempPath().substr(0, TempPath().size() - 1) : folder;
+    std::vector<std::wstring> names;
+    for (const std::wstring& name : ListFolder(where, L"MRV*"))
+        if (_wcsnicmp(name.c_str(), L"mrvtest-", 8) != 0)
+            names.push_back(name);
+    return names;
 }
 
 std::vector<std::wstring> NewEntries(const std::vector<std::wstring>& before, const std::vector<std::wstring>& after)

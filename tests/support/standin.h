@@ -23,7 +23,9 @@ private:
     std::wstring m_log;
 };
 
-// MRV* entries (list files and conversion folders) in the temporary folder.
-std::vector<std::wstring> MrvEntries();
+// MRV* entries (list files and conversion folders) that the module made in
+// folder, by default the temporary folder; the tests' own "mrvtest-..."
+// folders match the pattern too and are passed over.
+std::vector<std::wstring> MrvEntries(const std::wstring& folder = std::wstring());
 // Entries of after that are not in before.
 std::vector<std::wstring> NewEntries(const std::vector<std::wstring>& before, const std::vector<std::wstring>& after);

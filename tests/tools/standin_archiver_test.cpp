@@ -43,17 +43,17 @@ class StandinTest : public ::testing::Test {
     ASSERT_TRUE(CreateDirectoryW((src_ + L"\\sub").c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryW((src_ + L"\\sub\\deep").c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryW((src_ + L"\\sub\\empty").c_str(), nullptr));
-    ASSERT_TRUE(WriteBytes(src_ + L"\\a.txt", "hello\r\n"));
-    ASSERT_TRUE(WriteBytes(src_ + L"\\b c.bin", binary));
-    ASSERT_TRUE(WriteBytes(src_ + L"\\sub\\caf\u00e9.txt", "accent"));
-    ASSERT_TRUE(WriteBytes(src_ + L"\\sub\\deep\\x.txt", std::string(700, 'x')));
+    ASSERT_TRUE(TryWriteBytes(src_ + L"\\a.txt", "hello\r\n"));
+    ASSERT_TRUE(TryWriteBytes(src_ + L"\\b c.bin", binary));
+    ASSERT_TRUE(TryWriteBytes(src_ + L"\\sub\\caf\u00e9.txt", "accent"));
+    ASSERT_TRUE(TryWriteBytes(src_ + L"\\sub\\deep\\x.txt", std::string(700, 'x')));
   }
 
   // Writes an ANSI list file, CR LF after every line, and returns its exact bytes.
   std::string WriteList(const std::wstring& path, const std::vector<std::wstring>& items) {
     std::string bytes;
     for (const std::wstring& item : items) bytes += Ansi(item) + "\r\n";
-    EXPECT_TRUE(WriteBytes(path, bytes));
+    EXPECT_TRUE(TryWriteBytes(path, bytes));
     return bytes;
   }
 
@@ -65,7 +65,7 @@ class StandinTest : public ::testing::Test {
   DWORD Run(const std::wstring& args) { return RunExe(STANDIN_EXE, args, kRunLimitMs); }
   std::vector<Record> Records() const { return standin_log::ReadLog(log_); }
 
-  TempDir tmp_;
+  TempFolder tmp_{L"standin"};
   std::wstring log_ = tmp_ / L"log.txt";
   std::wstring src_ = tmp_ / L"src";
 };
@@ -103,7 +103,7 @@ TEST_F(StandinTest, TarRoundTripRestoresTheTree) {
   ASSERT_EQ(Run(args), 0u);
 
   std::wstring tar = out + L"\\a.tar";
-  std::string tar_bytes = ReadOrEmpty(tar);
+  std::string tar_bytes = ReadBytes(tar);
   ASSERT_GE(tar_bytes.size(), 1024u);
   EXPECT_EQ(tar_bytes.substr(257, 6), std::string("ustar\0", 6));
   EXPECT_FALSE(Exists(list)) << "/d must delete the list file";
@@ -130,7 +130,7 @@ TEST_F(StandinTest, ZipHasValidStructureNamesAndCrcs) {
 
   // No /o: the archive goes beside the first listed item.
   std::vector<ZipItem> items;
-  ASSERT_EQ(InspectZip(ReadOrEmpty(src_ + L"\\a.zip"), items), "");
+  ASSERT_EQ(InspectZip(ReadBytes(src_ + L"\\a.zip"), items), "");
   std::vector<std::string> names;
   for (const ZipItem& it : items) {
     names.push_back(it.name);
@@ -145,7 +145,7 @@ TEST_F(StandinTest, ZipHasValidStructureNamesAndCrcs) {
                                        "sub/deep/", "sub/deep/x.txt", "sub/empty/"};
   EXPECT_EQ(names, expected);
   ASSERT_EQ(items.size(), expected.size());
-  EXPECT_EQ(items[1].data, ReadOrEmpty(src_ + L"\\b c.bin"));
+  EXPECT_EQ(items[1].data, ReadBytes(src_ + L"\\b c.bin"));
   EXPECT_EQ(items[5].data, std::string(700, 'x'));
   EXPECT_TRUE(Records().at(0).HasAction("create zip " + Utf8(src_ + L"\\a.zip") + " (7 entries)"));
 }
@@ -155,7 +155,7 @@ TEST_F(StandinTest, SelfExtractingZipIsNamedExeAndPasswordIsLogged) {
   WriteList(list, {src_ + L"\\sub"});
   ASSERT_EQ(Run(L"/x /c:zip /p /o:" + Quote(out) + L" /l:" + Quote(list) + L" /d"), 0u);
   std::vector<ZipItem> items;
-  EXPECT_EQ(InspectZip(ReadOrEmpty(out + L"\\sub.exe"), items), "");
+  EXPECT_EQ(InspectZip(ReadBytes(out + L"\\sub.exe"), items), "");
   EXPECT_EQ(items.size(), 5u);
   EXPECT_TRUE(Records().at(0).HasAction("password switch /p ignored"));
 }
@@ -174,7 +174,7 @@ TEST_F(StandinTest, FormatsWithoutWriterGetTheirExtensionAndATar) {
     SCOPED_TRACE(Utf8(c.format));
     WriteStandardList(list);
     ASSERT_EQ(Run(std::wstring(L"/c:") + c.format + L" /o:" + Quote(out) + L" /l:" + Quote(list) + L" /d"), 0u);
-    std::string bytes = ReadOrEmpty(out + L"\\a." + c.extension);
+    std::string bytes = ReadBytes(out + L"\\a." + c.extension);
     ASSERT_GE(bytes.size(), 1024u);
     EXPECT_EQ(bytes.substr(257, 5), "ustar");
     std::vector<Record> r = Records();
@@ -196,7 +196,7 @@ TEST_F(StandinTest, ConversionCompressRunWritesTheNamedArchive) {
   std::wstring args = L"/c:zip /a2a:0 /d /l:" + Quote(list) + L" /n:" + Quote(target);
   ASSERT_EQ(RunExe(exe, args), 0u);
   std::vector<ZipItem> items;
-  EXPECT_EQ(InspectZip(ReadOrEmpty(target), items), "");
+  EXPECT_EQ(InspectZip(ReadBytes(target), items), "");
   EXPECT_EQ(items.size(), 7u);
   EXPECT_FALSE(Exists(list));
   EXPECT_FALSE(Exists(src_ + L"\\a.zip")) << "/n: names the only output";
@@ -220,7 +220,7 @@ TEST_F(StandinTest, ListBytesAreLoggedExactlyAndListIsDeletedOnlyWithD) {
   std::wstring name = NonAsciiNameForAnsi();
   if (name.empty()) GTEST_SKIP() << "code page " << GetACP() << " has neither test name";
   std::wstring list = tmp_ / L"list.txt", non_ascii = src_ + L"\\" + name;
-  ASSERT_TRUE(WriteBytes(non_ascii, "n"));
+  ASSERT_TRUE(TryWriteBytes(non_ascii, "n"));
   std::string bytes = WriteList(list, {non_ascii, src_ + L"\\a.txt"});
   ASSERT_NE(bytes, Utf8(non_ascii + L"\r\n" + src_ + L"\\a.txt\r\n")) << "list must not be UTF-8";
   ASSERT_EQ(Run(L"/t /l:" + Quote(list)), 0u);
@@ -250,23 +250,23 @@ TEST_F(StandinTest, UnreadableListIsLoggedAsMissing) {
 TEST_F(StandinTest, ExtractCommandsPutFilesWhereAsked) {
   std::wstring tar = tmp_ / L"pack.tar", list = tmp_ / L"list.txt", out = tmp_ / L"out";
   std::string unique = "standin-od-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount());
-  ASSERT_TRUE(WriteBytes(tar, TarMember(unique + "/f.txt", '0', "data") + TarEnd()));
+  ASSERT_TRUE(TryWriteBytes(tar, TarMember(unique + "/f.txt", '0', "data") + TarEnd()));
 
   WriteList(list, {tar, src_ + L"\\a.txt"});  // trailing backslash stays part of the folder
   ASSERT_EQ(Run(L"/h /o:\"" + out + L"\\\" /l:" + Quote(list) + L" /d"), 0u);
   std::wstring top = std::wstring(unique.begin(), unique.end());
-  EXPECT_EQ(ReadOrEmpty(out + L"\\" + top + L"\\f.txt"), "data");
+  EXPECT_EQ(ReadBytes(out + L"\\" + top + L"\\f.txt"), "data");
 
   WriteList(list, {ShortPath(tar)});
   ASSERT_EQ(Run(L"/oh /l:" + Quote(list) + L" /d"), 0u);
-  EXPECT_EQ(ReadOrEmpty(tmp_ / top + L"\\f.txt"), "data");
+  EXPECT_EQ(ReadBytes(tmp_ / top + L"\\f.txt"), "data");
 
   wchar_t desktop[MAX_PATH];
   ASSERT_TRUE(SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, desktop)));
   WriteList(list, {tar});
   ASSERT_EQ(Run(L"/od /l:" + Quote(list) + L" /d"), 0u);
   std::wstring on_desktop = std::wstring(desktop) + L"\\" + top;
-  EXPECT_EQ(ReadOrEmpty(on_desktop + L"\\f.txt"), "data");
+  EXPECT_EQ(ReadBytes(on_desktop + L"\\f.txt"), "data");
   RemoveTree(on_desktop);
 
   WriteList(list, {tar});
@@ -313,7 +313,7 @@ TEST_F(StandinTest, UnsafeMemberNamesAreSkipped) {
                       TarMember("ok/aux.txt", '0', "x") + TarMember("link", '2', "") +
                       TarLongMember(std::string(300, 'n'), "x") +
                       TarLongMember(deep, "long ok") + TarMember("good/file.txt", '0', "fine") + TarEnd();
-  ASSERT_TRUE(WriteBytes(tar, bytes));
+  ASSERT_TRUE(TryWriteBytes(tar, bytes));
   ASSERT_EQ(Run(L"/a2a:0 /o:" + Quote(ext) + L" " + Quote(tar)), 0u);
   std::wstring deep_w(deep.begin(), deep.end());
   std::map<std::wstring, std::string> expected = {
@@ -331,16 +331,16 @@ TEST_F(StandinTest, UnsafeMemberNamesAreSkipped) {
 
 TEST_F(StandinTest, DamagedTarFailsWithoutCrashing) {
   std::wstring cut = tmp_ / L"cut.tar", garbage = tmp_ / L"garbage.tar", out = tmp_ / L"out";
-  ASSERT_TRUE(WriteBytes(cut, TarHeader("big.bin", '0', 100000) + std::string(600, 'z')));
+  ASSERT_TRUE(TryWriteBytes(cut, TarHeader("big.bin", '0', 100000) + std::string(600, 'z')));
   std::string bad_second = TarMember("one.txt", '0', "1") + std::string(512, '\x7f') + TarEnd();
-  ASSERT_TRUE(WriteBytes(garbage, bad_second));
+  ASSERT_TRUE(TryWriteBytes(garbage, bad_second));
   EXPECT_EQ(Run(L"/a2a:0 /o:" + Quote(out) + L" " + Quote(cut)), 2u);
   EXPECT_EQ(Run(L"/a2a:0 /o:" + Quote(out) + L" " + Quote(garbage)), 2u);
   std::vector<Record> r = Records();
   ASSERT_EQ(r.size(), 2u);
   EXPECT_TRUE(r[0].HasAction("extract failed " + Utf8(cut)));
   EXPECT_TRUE(r[1].HasAction("extract failed " + Utf8(garbage)));
-  EXPECT_EQ(ReadOrEmpty(out + L"\\one.txt"), "1");
+  EXPECT_EQ(ReadBytes(out + L"\\one.txt"), "1");
 }
 
 TEST_F(StandinTest, UnknownSwitchIsLoggedAndIgnored) {
@@ -357,16 +357,16 @@ TEST_F(StandinTest, UnknownSwitchIsLoggedAndIgnored) {
 TEST_F(StandinTest, ListedInputsAreNeverOverwritten) {
   std::wstring list = tmp_ / L"list.txt", tar = src_ + L"\\pack.tar";
   std::string original = TarMember("x.txt", '0', "original") + TarEnd();
-  ASSERT_TRUE(WriteBytes(tar, original));
+  ASSERT_TRUE(TryWriteBytes(tar, original));
   WriteList(list, {tar});
   ASSERT_EQ(Run(L"/c:tar /l:" + Quote(list) + L" /d"), 0u);  // default name would be pack.tar
-  EXPECT_EQ(ReadOrEmpty(tar), original);
+  EXPECT_EQ(ReadBytes(tar), original);
   EXPECT_TRUE(Exists(src_ + L"\\pack (2).tar"));
 
   WriteList(list, {src_ + L"\\sub"});
   std::wstring inside = src_ + L"\\sub\\deep\\x.txt";
   EXPECT_EQ(Run(L"/c:zip /a2a:0 /d /l:" + Quote(list) + L" /n:" + Quote(inside)), 2u);
-  EXPECT_EQ(ReadOrEmpty(inside), std::string(700, 'x'));
+  EXPECT_EQ(ReadBytes(inside), std::string(700, 'x'));
   EXPECT_TRUE(Records().at(1).HasAction("output is one of the inputs"));
 }
 

@@ -1,4 +1,6 @@
-// Helpers for the stand-in archiver tests: temp folders, files, child processes.
+// Helpers of the stand-in archiver tests alone: list-file text, folder
+// trees read back, child processes and their windows. Files and folders
+// come from tests/support like every other test's.
 #pragma once
 
 #include <windows.h>
@@ -6,98 +8,20 @@
 #include <map>
 #include <string>
 
+#include "support/environment.h"
+
 namespace standin_test {
 
 inline std::wstring Quote(const std::wstring& s) { return L"\"" + s + L"\""; }
 
-inline std::string ToCodePage(UINT cp, const std::wstring& s) {
+// Text in the running ANSI code page, as the archiver reads its list file.
+inline std::string Ansi(const std::wstring& s) {
   if (s.empty()) return {};
-  int n = WideCharToMultiByte(cp, 0, s.data(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
+  int n = WideCharToMultiByte(CP_ACP, 0, s.data(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
   std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(cp, 0, s.data(), static_cast<int>(s.size()), &out[0], n, nullptr, nullptr);
+  WideCharToMultiByte(CP_ACP, 0, s.data(), static_cast<int>(s.size()), &out[0], n, nullptr, nullptr);
   return out;
 }
-inline std::string Utf8(const std::wstring& s) { return ToCodePage(CP_UTF8, s); }
-inline std::string Ansi(const std::wstring& s) { return ToCodePage(CP_ACP, s); }
-
-inline bool Exists(const std::wstring& p) { return GetFileAttributesW(p.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-inline bool WriteBytes(const std::wstring& path, const std::string& bytes) {
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  BOOL ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(h);
-  return ok && written == bytes.size();
-}
-
-inline bool ReadBytes(const std::wstring& path, std::string& out) {
-  out.clear();
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  char buf[65536];
-  DWORD got = 0;
-  BOOL ok;
-  while ((ok = ReadFile(h, buf, sizeof buf, &got, nullptr)) && got > 0) out.append(buf, got);
-  CloseHandle(h);
-  return ok != FALSE;
-}
-
-inline std::string ReadOrEmpty(const std::wstring& path) {
-  std::string bytes;
-  ReadBytes(path, bytes);
-  return bytes;
-}
-
-inline std::wstring ShortPath(const std::wstring& path) {
-  wchar_t buf[1024];
-  DWORD n = GetShortPathNameW(path.c_str(), buf, 1024);
-  return n > 0 && n < 1024 ? std::wstring(buf, n) : path;
-}
-
-// Deletes a tree; links are removed, never followed.
-inline void RemoveTree(const std::wstring& dir) {
-  WIN32_FIND_DATAW d;
-  HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &d);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      std::wstring name = d.cFileName, path = dir + L"\\" + name;
-      if (name == L"." || name == L"..") continue;
-      bool is_dir = (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-      bool is_link = (d.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-      if (is_dir && !is_link) RemoveTree(path);
-      else if (is_dir) RemoveDirectoryW(path.c_str());
-      else {
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(path.c_str());
-      }
-    } while (FindNextFileW(find, &d));
-    FindClose(find);
-  }
-  RemoveDirectoryW(dir.c_str());
-}
-
-// A fresh folder under GetTempPathW, removed with everything in it.
-class TempDir {
- public:
-  TempDir() {
-    static int counter = 0;
-    wchar_t tmp[MAX_PATH + 1];
-    DWORD n = GetTempPathW(MAX_PATH + 1, tmp);
-    path_ = std::wstring(tmp, n) + L"standin-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-            std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(++counter);
-    CreateDirectoryW(path_.c_str(), nullptr);
-  }
-  ~TempDir() { RemoveTree(path_); }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::wstring& path() const { return path_; }
-  std::wstring operator/(const std::wstring& rel) const { return path_ + L"\\" + rel; }
-
- private:
-  std::wstring path_;
-};
 
 // Relative path ("/"-separated, folders end in "/") -> contents ("" for folders).
 inline void ReadTreeInto(const std::wstring& dir, const std::wstring& prefix,
@@ -112,7 +36,7 @@ inline void ReadTreeInto(const std::wstring& dir, const std::wstring& prefix,
       out[prefix + name + L"/"] = "";
       ReadTreeInto(dir + L"\\" + name, prefix + name + L"/", out);
     } else {
-      out[prefix + name] = ReadOrEmpty(dir + L"\\" + name);
+      out[prefix + name] = ReadBytes(dir + L"\\" + name);
     }
   } while (FindNextFileW(find, &d));
   FindClose(find);

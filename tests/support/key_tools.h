@@ -1,5 +1,6 @@
 // Registry keys for tests: whole trees read back as text, keys that refuse
-// to be read, open handles counted. Used by tests/registry and tests/register.
+// to be read, open handles counted. Used by the registry, registration,
+// installer and hardening tests.
 #pragma once
 #include <windows.h>
 #include <sddl.h>
@@ -224,11 +225,10 @@ inline bool RemoveKey(HKEY root, const std::wstring& path)
     return !KeyExists(root, path);
 }
 
-// Access lists for KeyLock: refusing KEY_READ keeps everyone from opening
-// the key for reading and writing (so from walking its subkeys); refusing
-// DELETE keeps RegDeleteKeyW from removing it. WRITE_DAC stays granted.
+// Access list for KeyLock: refusing KEY_READ keeps everyone from opening
+// the key for reading and writing (so from walking its subkeys). WRITE_DAC
+// stays granted.
 const wchar_t DenyRead[] = L"D:(D;;KR;;;WD)(A;;KA;;;WD)";
-const wchar_t DenyDelete[] = L"D:(D;;SD;;;WD)(A;;KA;;;WD)";
 
 // A key with the given access list while the lock lives; its own access list
 // is put back afterwards.
@@ -289,11 +289,11 @@ private:
 
 // Handles open in this process, registry keys included. GetProcessHandleCount
 // reports 0 under Wine 8.0 whatever is open, so the handle table is probed
-// value by value instead (a test process stays far below 8192 handles).
+// value by value instead (a test process stays far below 16384 handles).
 inline int OpenHandleCount()
 {
     int count = 0;
-    for (ULONG_PTR value = 4; value < 4 * 2048; value += 4) {
+    for (ULONG_PTR value = 4; value < 0x10000; value += 4) {
         DWORD flags = 0;
         if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags))
             ++count;

@@ -1,0 +1,6 @@
+#include "registry/key_deletion.h"
+
+LONG DeleteRegistryKey(HKEY parent, const WCHAR* name)
+{
+    return RegDeleteKeyW(parent, name);
+}
