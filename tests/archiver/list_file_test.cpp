@@ -299,6 +299,23 @@ std::wstring EntryName(int i)
     return name;
 }
 
+// What Win32 makes of each path whose short form is missing, for a failure message.
+std::string Diagnose(const std::vector<std::wstring>& paths)
+{
+    std::string text;
+    for (const std::wstring& path : paths) {
+        wchar_t shortPath[MAX_PATH + 1] = {};
+        wchar_t full[MAX_PATH + 1] = {};
+        const DWORD n = GetShortPathNameW(path.c_str(), shortPath, MAX_PATH);
+        const DWORD error = GetLastError();
+        GetFullPathNameW(path.c_str(), MAX_PATH + 1, full, nullptr);
+        if (n == 0 || n >= MAX_PATH || path != full)
+            text += "\n" + Utf8(path) + ": short " + std::to_string(n) + " (error " + std::to_string(error) +
+                    "), full " + Utf8(full);
+    }
+    return text;
+}
+
 class ListFileShortForms : public ListFileTest {
 protected:
     std::vector<std::wstring> MakeEntries(const std::wstring& in, int count, int first = 0)
@@ -317,7 +334,8 @@ protected:
     {
         const std::string expected = PerPathList(paths);
         SetSelection(ext, paths);
-        ASSERT_TRUE(Write()) << GetLastError() << " " << Utf8(ext->Refusal.text() ? ext->Refusal.text() : L"-");
+        ASSERT_TRUE(Write()) << GetLastError() << " " << Utf8(ext->Refusal.text() ? ext->Refusal.text() : L"-")
+                             << Diagnose(paths);
         EXPECT_EQ(ReadBytes(name), expected);
         DeleteFileW(name);
         name[0] = 0;

@@ -326,19 +326,20 @@ TEST_F(FaultInjection, UnreadableSwitchKeyTurnsItsSwitchesOff)
 
 // A conversion starts the system folder's rundll32 by its full path: a
 // rundll32.exe in the current folder and on PATH (the stand-in under that
-// name, which would log its run) is never the one started. Without an
-// install folder the worker shows its message and so stays to be looked at.
+// name, which would log its run) is never the one started. Without a
+// temporary folder (which only the worker needs) it shows its message and so
+// stays to be looked at.
 TEST_F(FaultInjection, ConversionStartsTheSystemFoldersRundll32WhateverTheCurrentFolderAndPath)
 {
     TempFolder decoy(L"decoy");
     ASSERT_TRUE(CopyFileW(STANDIN_EXE, (decoy / L"rundll32.exe").c_str(), FALSE));
-    SettingsScope::SetString(ArchiverKey, L"InstallPath", L"");
     wchar_t folder[MAX_PATH + 1] = {};
     ASSERT_TRUE(GetCurrentDirectoryW(MAX_PATH + 1, folder));
     HRESULT hr;
     {
         BuiltDllAsModule module;
         ScopedVariable path(L"PATH", decoy.path());
+        ScopedVariable missingTemp(L"TMP", decoy / L"missing");
         SetCurrentDirectoryW(decoy.path().c_str());
         ComPtr<IShellExtInit> object = NewCoreObject();
         CShellExt* ext = AsShellExt(object.get());
