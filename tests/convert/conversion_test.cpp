@@ -79,8 +79,18 @@ protected:
     // A DLL object with the conversion popup for path, dropped on target if given.
     ComPtr<IContextMenu> ConversionMenu(const std::wstring& path, const std::wstring& target = L"")
     {
+        return ConversionMenuOf(ShellDataObject({path}), target);
+    }
+
+    // The same for a path of any length (the shell makes no data object for one past MAX_PATH).
+    ComPtr<IContextMenu> LongPathConversionMenu(const std::wstring& path, const std::wstring& target = L"")
+    {
+        return ConversionMenuOf(HandMadeDataObject(BuildDropHandle({path}, true)), target);
+    }
+
+    ComPtr<IContextMenu> ConversionMenuOf(const ComPtr<IDataObject>& data, const std::wstring& target)
+    {
         ComPtr<IShellExtInit> init = Dll().CreateInit();
-        ComPtr<IDataObject> data = ShellDataObject({path});
         IdList targetId(target);
         EXPECT_EQ(init->Initialize(target.empty() ? nullptr : targetId.get(), data.get(), nullptr), S_OK);
         ComPtr<IContextMenu> menu;
@@ -236,16 +246,7 @@ TEST_F(ConversionTest, OutputNeverReachesAnotherFileThroughItsShortName)
     if (ShortPath(other).substr(ShortPath(other).rfind(L'\\')) != L"\\QUAR~0KW.ZIP")
         GTEST_SKIP() << "the volume's short names differ from Wine 8's";
 
-    ComPtr<IShellExtInit> init = Dll().CreateInit();
-    ComPtr<IDataObject> data = HandMadeDataObject(BuildDropHandle({deep + L"\\Quarterly figures.tar"}, true));
-    IdList targetId(target);
-    ASSERT_EQ(init->Initialize(targetId.get(), data.get(), nullptr), S_OK);
-    ComPtr<IContextMenu> menu;
-    init->QueryInterface(IID_IContextMenu, menu.put_void());
-    HMENU host = CreatePopupMenu();
-    ASSERT_EQ(menu->QueryContextMenu(host, 0, 1, 0x7FFF, CMF_NORMAL), MAKE_HRESULT(0, 0, 7));
-    DestroyMenu(host);
-    ASSERT_EQ(InvokeOffset(menu.get(), 1), S_OK);
+    ASSERT_EQ(InvokeOffset(LongPathConversionMenu(deep + L"\\Quarterly figures.tar", target).get(), 1), S_OK);
 
     const std::vector<standin_log::Record> records = standin.WaitFor(2, 120000);
     ASSERT_EQ(records.size(), 2u);
@@ -268,15 +269,7 @@ TEST_F(ConversionTest, LongPathSourceTravelsShortAndKeepsItsLongName)
     }
     const std::wstring stem = deep + L"\\Quarterly figures of the northern region";
     WriteBytes(L"\\\\?\\" + stem + L".tar", SampleTar());
-    ComPtr<IShellExtInit> init = Dll().CreateInit();
-    ComPtr<IDataObject> data = HandMadeDataObject(BuildDropHandle({stem + L".tar"}, true));
-    ASSERT_EQ(init->Initialize(nullptr, data.get(), nullptr), S_OK);
-    ComPtr<IContextMenu> menu;
-    init->QueryInterface(IID_IContextMenu, menu.put_void());
-    HMENU host = CreatePopupMenu();
-    ASSERT_EQ(menu->QueryContextMenu(host, 0, 1, 0x7FFF, CMF_NORMAL), MAKE_HRESULT(0, 0, 7));
-    DestroyMenu(host);
-    ASSERT_EQ(InvokeOffset(menu.get(), 1), S_OK);
+    ASSERT_EQ(InvokeOffset(LongPathConversionMenu(stem + L".tar").get(), 1), S_OK);
 
     const std::vector<standin_log::Record> records = standin.WaitFor(2, 120000);
     ASSERT_EQ(records.size(), 2u);
