@@ -1,16 +1,20 @@
-// Identity and lifetime of the command objects of the Windows 11 menu.
+// Identity, lifetime and site of the objects of the Windows 11 menu.
 #include "shellext/explorer_command.h"
+
+#include <new>
 
 #include "brxlib/text_builder.h"
 #include "module/module.h"
 
-CExplorerCommandBase::CExplorerCommandBase() : m_refCount(1)
+CExplorerCommandBase::CExplorerCommandBase() : m_refCount(1), m_site(nullptr)
 {
     InterlockedIncrement(&ModuleLockCount);
 }
 
 CExplorerCommandBase::~CExplorerCommandBase()
 {
+    if (m_site)
+        m_site->Release();
     InterlockedDecrement(&ModuleLockCount);
 }
 
@@ -19,9 +23,12 @@ STDMETHODIMP CExplorerCommandBase::QueryInterface(REFIID riid, void** ppv)
     if (!ppv)
         return E_POINTER;
     *ppv = nullptr;
-    if (!IsEqualIID(riid, IID_IExplorerCommand) && !IsEqualIID(riid, IID_IUnknown))
+    if (IsEqualIID(riid, IID_IExplorerCommand) || IsEqualIID(riid, IID_IUnknown))
+        *ppv = static_cast<IExplorerCommand*>(this);
+    else if (IsEqualIID(riid, IID_IObjectWithSite))
+        *ppv = static_cast<IObjectWithSite*>(this);
+    else
         return E_NOINTERFACE;
-    *ppv = static_cast<IExplorerCommand*>(this);
     AddRef();
     return S_OK;
 }
@@ -45,6 +52,40 @@ STDMETHODIMP CExplorerCommandBase::GetToolTip(IShellItemArray*, LPWSTR* ppszInfo
     if (ppszInfotip)
         *ppszInfotip = nullptr;
     return E_NOTIMPL;
+}
+
+STDMETHODIMP CExplorerCommandBase::SetSite(IUnknown* site)
+{
+    if (site)
+        site->AddRef();
+    if (m_site)
+        m_site->Release();
+    m_site = site;
+    return S_OK;
+}
+
+STDMETHODIMP CExplorerCommandBase::GetSite(REFIID riid, void** ppv)
+{
+    if (!ppv)
+        return E_POINTER;
+    *ppv = nullptr;
+    return m_site ? m_site->QueryInterface(riid, ppv) : E_FAIL;
+}
+
+// What IUnknown_GetWindow does for a site, without importing SHLWAPI for it:
+// a shell view and the other sites a host gives are IOleWindow.
+HWND SiteWindow(IUnknown* site)
+{
+    if (!site)
+        return nullptr;
+    IOleWindow* window = nullptr;
+    if (FAILED(site->QueryInterface(IID_IOleWindow, reinterpret_cast<void**>(&window))) || !window)
+        return nullptr;
+    HWND hwnd = nullptr;
+    if (FAILED(window->GetWindow(&hwnd)))
+        hwnd = nullptr;
+    window->Release();
+    return hwnd;
 }
 
 HRESULT DuplicateTitle(const WCHAR* label, LPWSTR* title)
