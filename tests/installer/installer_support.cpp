@@ -424,6 +424,14 @@ std::vector<std::wstring> OurEntries()
     return lines;
 }
 
+std::vector<std::wstring> ActiveSetupEntry()
+{
+    std::vector<std::wstring> lines;
+    Walk(HKEY_LOCAL_MACHINE, L"HKLM", ActiveSetupKey, lines);
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
 std::vector<std::wstring> ExpectedEntries(const std::wstring& dllPath)
 {
     const std::wstring classKey = std::wstring(L"HKCR\\CLSID\\") + Clsid;

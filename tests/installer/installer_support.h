@@ -54,6 +54,10 @@ bool UninstallAll();
 // "HKCR\<key>|<key>" or "HKCR\<key>|<value name>|<type>|<data>".
 std::vector<std::wstring> OurEntries();
 std::vector<std::wstring> ExpectedEntries(const std::wstring& dllPath);
+// The Windows 11 menu's Active Setup entry, in the lines of OurEntries().
+const wchar_t ActiveSetupKey[] =
+    L"SOFTWARE\\Microsoft\\Active Setup\\Installed Components\\{9058CF24-FC57-484A-91FD-164A91A6644B}";
+std::vector<std::wstring> ActiveSetupEntry();
 // Deletes everything OurEntries() reports, whoever wrote it.
 void RemoveOurEntries();
 std::string Describe(const std::vector<std::wstring>& lines);

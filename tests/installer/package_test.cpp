@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <iostream>
 
 #include "installer/installer_support.h"
@@ -208,7 +209,7 @@ TEST(InstallerPackage, IsPerMachine64BitAndNeverAsksForARestart)
             EXPECT_NE(_wtoi(value.c_str()) & 256, 0) << "a component that is not 64-bit";
         // Registry values are package data, not the DLL's own registration.
         EXPECT_TRUE(PackageQuery(package, L"SELECT `Name` FROM `_Tables` WHERE `Name` = 'SelfReg'").empty());
-        EXPECT_EQ(PackageQuery(package, L"SELECT `Registry` FROM `Registry`").size(), 15u);
+        EXPECT_EQ(PackageQuery(package, L"SELECT `Registry` FROM `Registry`").size(), 19u);
     }
     const PackageInfo main = ReadPackage(MainPackage());
     const PackageInfo same = ReadPackage(SameVersionPackage());
@@ -405,6 +406,9 @@ TEST_F(Installer, OlderVersionDoesNotReplaceANewerOne)
     EXPECT_TRUE(FileExists(InstalledDll()));
 }
 
+// Wine has no package deployment: a stand-in in PowerShell's place logs what
+// it was asked and fails. Active Setup's run at sign-in cannot be shown
+// either: its entry is checked as written.
 TEST_F(Installer, MenuPackageIsRegisteredFromWindows11OnAndUnregisteredOnRemoval)
 {
     PowerShellStandIn powerShell;
@@ -412,30 +416,49 @@ TEST_F(Installer, MenuPackageIsRegisteredFromWindows11OnAndUnregisteredOnRemoval
     OsBuildScope build;
     const std::wstring folder = InstallFolder() + L"\\";
     const std::string flags = "-NoProfile -NonInteractive -ExecutionPolicy Bypass -Command ";
+    const std::wstring registration = L"-NoProfile -NonInteractive -ExecutionPolicy Bypass -Command \"Add-AppxPackage -Path '" +
+                                      folder + L"MorvaneX64-menu.msix' -ExternalLocation '" + folder + L"'\"";
     const std::vector<std::string> expected = {
-        flags + "\"Add-AppxPackage -Path '" + Narrow(folder) + "MorvaneX64-menu.msix' -ExternalLocation '" +
-            Narrow(folder) + "'\"",
-        flags + "\"Get-AppxPackage -Name Brantix.MorvaneShellExtension | Remove-AppxPackage\""};
+        Narrow(registration), flags + "\"Get-AppxPackage -Name Brantix.MorvaneShellExtension | Remove-AppxPackage\"",
+        flags + "\"Get-AppxPackage -AllUsers -Name Brantix.MorvaneShellExtension | Remove-AppxPackage -AllUsers\""};
+    const std::wstring key = std::wstring(L"HKLM\\") + ActiveSetupKey;
+    const auto activeSetup = [&](const wchar_t* installed) {
+        std::wstring version = ReadPackage(MainPackage()).version;
+        std::replace(version.begin(), version.end(), L'.', L',');
+        std::wstring system(MAX_PATH, L'\0');
+        system.resize(GetSystemDirectoryW(&system[0], MAX_PATH));
+        return std::vector<std::wstring>{
+            key + L"|<key>", key + L"||REG_SZ|Morvane shell extension (x64)",
+            key + L"|IsInstalled|REG_DWORD|" + installed,
+            key + L"|StubPath|REG_SZ|\"" + system + L"\\WindowsPowerShell\\v1.0\\powershell.exe\" -WindowStyle Hidden " +
+                registration,
+            key + L"|Version|REG_SZ|" + version};
+    };
 
-    // Windows 10 (19045): the package is installed beside the DLL, never registered.
+    // Windows 10 (19045): the package is installed beside the DLL, never
+    // registered, and Active Setup's entry is off.
     ASSERT_TRUE(build.Set(L"19045"));
     DWORD code = Install(MainPackage());
     ASSERT_TRUE(InstallSucceeded(code)) << "msiexec /i gave " << code << "\n" << LastMsiexecLog();
     EXPECT_TRUE(FileBytes(folder + L"MorvaneX64-menu.msix") == FileBytes(BuiltMenuPackage()));
     EXPECT_TRUE(FileExists(folder + L"MorvaneX64-menu.png"));
+    EXPECT_EQ(ActiveSetupEntry(), activeSetup(L"0")) << Describe(ActiveSetupEntry());
     code = Msiexec(L"/x " + Quoted(MainPackage()));
     ASSERT_TRUE(InstallSucceeded(code)) << "msiexec /x gave " << code << "\n" << LastMsiexecLog();
     EXPECT_EQ(powerShell.Runs(), std::vector<std::string>{});
 
-    // Windows 11: registered after the files, unregistered on removal; the
-    // stand-in's failure fails neither.
+    // Windows 11: registered after the files and for every user at sign-in,
+    // unregistered for the remover and then every user on removal; the
+    // stand-in's failure fails nothing.
     ASSERT_TRUE(build.Set(L"22000"));
     code = Install(MainPackage());
     ASSERT_TRUE(InstallSucceeded(code)) << "msiexec /i gave " << code << "\n" << LastMsiexecLog();
     EXPECT_EQ(powerShell.Runs(), std::vector<std::string>{expected[0]});
     EXPECT_EQ(OurEntries(), ExpectedEntries(InstalledDll())) << Describe(OurEntries());
+    EXPECT_EQ(ActiveSetupEntry(), activeSetup(L"1")) << Describe(ActiveSetupEntry());
     code = Msiexec(L"/x " + Quoted(MainPackage()));
     ASSERT_TRUE(InstallSucceeded(code)) << "msiexec /x gave " << code << "\n" << LastMsiexecLog();
     EXPECT_EQ(powerShell.Runs(), expected);
+    EXPECT_EQ(ActiveSetupEntry(), std::vector<std::wstring>{});
     EXPECT_FALSE(FolderExists(InstallFolder()));
 }
