@@ -427,12 +427,14 @@ TEST_F(Installer, MenuPackageIsRegisteredFromWindows11OnAndUnregisteredOnRemoval
         std::replace(version.begin(), version.end(), L'.', L',');
         std::wstring system(MAX_PATH, L'\0');
         system.resize(GetSystemDirectoryW(&system[0], MAX_PATH));
-        return std::vector<std::wstring>{
+        std::vector<std::wstring> lines = {
             key + L"|<key>", key + L"||REG_SZ|Morvane shell extension (x64)",
             key + L"|IsInstalled|REG_DWORD|" + installed,
             key + L"|StubPath|REG_SZ|\"" + system + L"\\WindowsPowerShell\\v1.0\\powershell.exe\" -WindowStyle Hidden " +
                 registration,
             key + L"|Version|REG_SZ|" + version};
+        std::sort(lines.begin(), lines.end());
+        return lines;
     };
 
     // Windows 10 (19045): the package is installed beside the DLL, never
