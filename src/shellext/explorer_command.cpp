@@ -1,6 +1,8 @@
 // Identity, lifetime and site of the objects of the Windows 11 menu.
 #include "shellext/explorer_command.h"
 
+#include <urlmon.h>
+
 #include <new>
 
 #include "brxlib/text_builder.h"
@@ -72,19 +74,26 @@ STDMETHODIMP CExplorerCommandBase::GetSite(REFIID riid, void** ppv)
     return m_site ? m_site->QueryInterface(riid, ppv) : E_FAIL;
 }
 
-// What IUnknown_GetWindow does for a site, without importing SHLWAPI for it:
-// a shell view and the other sites a host gives are IOleWindow.
+// What IUnknown_GetWindow does, without importing SHLWAPI for it: the
+// window of a site that is an IOleWindow (a shell view is one) or an
+// IInternetSecurityMgrSite.
 HWND SiteWindow(IUnknown* site)
 {
     if (!site)
         return nullptr;
-    IOleWindow* window = nullptr;
-    if (FAILED(site->QueryInterface(IID_IOleWindow, reinterpret_cast<void**>(&window))) || !window)
-        return nullptr;
     HWND hwnd = nullptr;
-    if (FAILED(window->GetWindow(&hwnd)))
-        hwnd = nullptr;
-    window->Release();
+    IOleWindow* window = nullptr;
+    IInternetSecurityMgrSite* securitySite = nullptr;
+    if (SUCCEEDED(site->QueryInterface(IID_IOleWindow, reinterpret_cast<void**>(&window))) && window) {
+        if (FAILED(window->GetWindow(&hwnd)))
+            hwnd = nullptr;
+        window->Release();
+    } else if (SUCCEEDED(site->QueryInterface(IID_IInternetSecurityMgrSite, reinterpret_cast<void**>(&securitySite))) &&
+               securitySite) {
+        if (FAILED(securitySite->GetWindow(&hwnd)))
+            hwnd = nullptr;
+        securitySite->Release();
+    }
     return hwnd;
 }
 
