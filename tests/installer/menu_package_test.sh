@@ -66,10 +66,8 @@ classes="$app/p:Extensions/com:Extension[@Category='windows.comServer']/com:ComS
 # One verb, "Morvane", for files and folders, and its one class: Windows
 # makes a flyout named after the package of a package with several verbs.
 clsid=8480CFB9-F16F-414E-87AE-A4845AA7284C
-for type in '*' Directory; do
-  expect "verb for $type" "$(xp "count($menus/desktop5:ItemType[@Type='$type']/desktop5:Verb[@Id='Morvane' and @Clsid='$clsid'])")" 1
-done
-expect "verbs" "$(xp "count($menus//desktop5:Verb)")" 2
+expect "verbs" "$(xp "count($menus//desktop5:Verb)") $(xp "count($menus/desktop5:ItemType[@Type='*' or \
+  @Type='Directory']/desktop5:Verb[@Id='Morvane' and @Clsid='$clsid'])")" "2 2"
 expect "class" "$(xp "count($classes[@Id='$clsid' and @Path='MorvaneX64.dll' and @ThreadingModel='STA'])")" 1
 expect "classes" "$(xp "count($app/p:Extensions//com:Class)")" 1
 
@@ -109,8 +107,6 @@ expect "removal" "$(action UnregisterMenuPackage)" \
 expect "removal for every user" "$(action UnregisterMenuPackageForAllUsers)" \
   "3186|MORVANE_POWERSHELL|$flags \"Get-AppxPackage -AllUsers -Name Brantix.MorvaneShellExtension | Remove-AppxPackage -AllUsers\""
 expect "every user from Windows 11 on" "$(action SetMenuForEveryUser)" "51|MORVANE_MENU_FOR_EVERY_USER|1"
-expect "every user before Windows 11" "$(table Property | grep -P '^MORVANE_MENU_FOR_EVERY_USER\t')" \
-  "$(printf 'MORVANE_MENU_FOR_EVERY_USER\t0')"
 # Active Setup (HKLM, 2): StubPath registers the package for each user at
 # sign-in, once per Version (the product's, with commas), when IsInstalled.
 key='SOFTWARE\Microsoft\Active Setup\Installed Components\{9058CF24-FC57-484A-91FD-164A91A6644B}'
@@ -120,7 +116,6 @@ expect "Active Setup entry" "$(table Registry | k="$key" awk -F'\t' '$3 == ENVIR
      "2|IsInstalled|#[MORVANE_MENU_FOR_EVERY_USER]|MorvaneMenuActiveSetup" \
      "2|StubPath|\"[System64Folder]WindowsPowerShell\\v1.0\\powershell.exe\" -WindowStyle Hidden $flags \"Add-AppxPackage -Path '[#MorvaneX64_menu.msix]' -ExternalLocation '[INSTALLDIR]'\"|MorvaneMenuActiveSetup" \
      "2|Version|${version//./,}|MorvaneMenuActiveSetup" | sort)"
-expect "Active Setup component" "$(table FeatureComponents | awk -F'\t' '$2 == "MorvaneMenuActiveSetup" { print $1 }')" ShellExtension
 condition() { table InstallExecuteSequence | awk -F'\t' -v a="$1" '$1 == a { print $2 }'; }
 expect "registration step" "$(condition RegisterMenuPackage)" 'MORVANE_OS_BUILD >= 22000 AND NOT REMOVE~="ALL"'
 expect "removal step" "$(condition UnregisterMenuPackage)" 'MORVANE_OS_BUILD >= 22000 AND REMOVE~="ALL"'

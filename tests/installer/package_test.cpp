@@ -416,25 +416,22 @@ TEST_F(Installer, MenuPackageIsRegisteredFromWindows11OnAndUnregisteredOnRemoval
     OsBuildScope build;
     const std::wstring folder = InstallFolder() + L"\\";
     const std::string flags = "-NoProfile -NonInteractive -ExecutionPolicy Bypass -Command ";
-    const std::wstring registration = L"-NoProfile -NonInteractive -ExecutionPolicy Bypass -Command \"Add-AppxPackage -Path '" +
+    const std::wstring registration = std::wstring(flags.begin(), flags.end()) + L"\"Add-AppxPackage -Path '" +
                                       folder + L"MorvaneX64-menu.msix' -ExternalLocation '" + folder + L"'\"";
     const std::vector<std::string> expected = {
         Narrow(registration), flags + "\"Get-AppxPackage -Name Brantix.MorvaneShellExtension | Remove-AppxPackage\"",
         flags + "\"Get-AppxPackage -AllUsers -Name Brantix.MorvaneShellExtension | Remove-AppxPackage -AllUsers\""};
+    // Active Setup's entry, its lines in sorted order: the value "" last.
+    std::wstring version = ReadPackage(MainPackage()).version, system(MAX_PATH, L'\0');
+    std::replace(version.begin(), version.end(), L'.', L',');
+    system.resize(GetSystemDirectoryW(&system[0], MAX_PATH));
     const std::wstring key = std::wstring(L"HKLM\\") + ActiveSetupKey;
     const auto activeSetup = [&](const wchar_t* installed) {
-        std::wstring version = ReadPackage(MainPackage()).version;
-        std::replace(version.begin(), version.end(), L'.', L',');
-        std::wstring system(MAX_PATH, L'\0');
-        system.resize(GetSystemDirectoryW(&system[0], MAX_PATH));
-        std::vector<std::wstring> lines = {
-            key + L"|<key>", key + L"||REG_SZ|Morvane shell extension (x64)",
-            key + L"|IsInstalled|REG_DWORD|" + installed,
-            key + L"|StubPath|REG_SZ|\"" + system + L"\\WindowsPowerShell\\v1.0\\powershell.exe\" -WindowStyle Hidden " +
-                registration,
-            key + L"|Version|REG_SZ|" + version};
-        std::sort(lines.begin(), lines.end());
-        return lines;
+        return std::vector<std::wstring>{key + L"|<key>", key + L"|IsInstalled|REG_DWORD|" + installed,
+                                         key + L"|StubPath|REG_SZ|\"" + system +
+                                             L"\\WindowsPowerShell\\v1.0\\powershell.exe\" -WindowStyle Hidden " + registration,
+                                         key + L"|Version|REG_SZ|" + version,
+                                         key + L"||REG_SZ|Morvane shell extension (x64)"};
     };
 
     // Windows 10 (19045): the package is installed beside the DLL, never

@@ -1,59 +1,43 @@
 #!/usr/bin/python3
-"""zip_check.py ZIP: reads every entry as a strict ZIP reader would.
-
-For each central directory entry: the local header's method, flags and name
-agree with it, the sizes agree in the local header (or, with the
-data-descriptor flag, in the descriptor after the data: Zip64 or plain) and
-the central directory, and the data inflates to the size and CRC stated
-(zipfile's testzip). Prints what disagrees and exits 1; silent when sound.
-"""
+"""zip_check.py ZIP: every entry read as a strict ZIP reader reads it: the local
+header's method and flags as in the central directory, the sizes and CRC
+alike there, in the local header or (data-descriptor flag) in the descriptor
+after the data, Zip64 or plain; then testzip. Prints each disagreement, exit 1."""
 import struct
 import sys
 import zipfile
 
-LOCAL, DESCRIPTOR = 0x04034B50, 0x08074B50
 
-
-def descriptor_at(data, at):
-    """(crc, compressed, size) readings of the descriptor at at: Zip64 and plain, with or without its signature."""
-    start = at + 4 if struct.unpack_from("<I", data, at)[0] == DESCRIPTOR else at
-    return [struct.unpack_from("<IQQ", data, start), struct.unpack_from("<III", data, start)]
-
-
-def check(path):
-    problems = []
-    with open(path, "rb") as f:
-        data = f.read()
+def problems(path):
+    data = open(path, "rb").read()
     with zipfile.ZipFile(path) as archive:
         for info in archive.infolist():
-            at = info.header_offset
+            at, where = info.header_offset, info.filename + ": "
             (signature, _, flags, method, _, _, crc, compressed, size, name_length,
              extra_length) = struct.unpack_from("<IHHHHHIIIHH", data, at)
-            name = data[at + 30:at + 30 + name_length].decode("utf-8", "replace")
-            where = "%s: " % info.filename
-            if signature != LOCAL or name != info.filename:
-                problems.append(where + "no local header of that name at its offset")
+            if signature != 0x04034B50:
+                yield where + "no local header at its offset"
                 continue
-            if method != info.compress_type or flags != info.flag_bits:
-                problems.append(where + "local method/flags %d/%#x, central %d/%#x"
-                                % (method, flags, info.compress_type, info.flag_bits))
+            if (method, flags) != (info.compress_type, info.flag_bits):
+                yield where + "local method/flags %s, central %s" % ((method, flags), (info.compress_type, info.flag_bits))
             stated = (info.CRC, info.compress_size, info.file_size)
             if flags & 0x0008:
                 end = at + 30 + name_length + extra_length + info.compress_size
-                if stated not in descriptor_at(data, end):
-                    problems.append(where + "data descriptor %s, central %s" % (descriptor_at(data, end), stated))
-            elif (crc, compressed, size) != stated and (compressed, size) != (0xFFFFFFFF, 0xFFFFFFFF):
-                problems.append(where + "local sizes %s, central %s" % ((crc, compressed, size), stated))
-        try:
+                end += 4 if struct.unpack_from("<I", data, end)[0] == 0x08074B50 else 0
+                found = [struct.unpack_from("<IQQ", data, end), struct.unpack_from("<III", data, end)]
+                if stated not in found:
+                    yield where + "data descriptor %s, central %s" % (found, stated)
+            elif (crc, compressed, size) != stated:
+                yield where + "local %s, central %s" % ((crc, compressed, size), stated)
+        try:  # also compares each local header's name with the directory's
             bad = archive.testzip()
-        except Exception as error:  # a stored entry with deflated bytes, say
-            bad = "%s (%s)" % (error.__class__.__name__, error)
+        except Exception as error:  # a stored entry holding deflated bytes, say
+            bad = "%s (%s)" % (type(error).__name__, error)
         if bad:
-            problems.append("testzip: %s" % bad)
-    for problem in problems:
-        print(problem)
-    return 1 if problems else 0
+            yield "testzip: %s" % bad
 
 
 if __name__ == "__main__":
-    sys.exit(check(sys.argv[1]))
+    found = list(problems(sys.argv[1]))
+    print("\n".join(found)) if found else None
+    sys.exit(1 if found else 0)

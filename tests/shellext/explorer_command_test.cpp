@@ -215,7 +215,7 @@ TEST_F(ExplorerCommandTest, InvokeReturnsAtOnceAndTheCommandHoldsTheModule)
     SettingsScope::EnableMenus(EveryFormat);
     SettingsScope::SetInstallPath(L"Morvane");
     WindowSite site;
-    for (HWND owner : {site.window(), static_cast<HWND>(nullptr)}) {
+    for (HWND owner : {site.window, static_cast<HWND>(nullptr)}) {
         {
             ComPtr<IExplorerCommand> command = FindCommand(L"解凍/ここに解凍");
             ComPtr<IObjectWithSite> withSite;

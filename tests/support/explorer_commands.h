@@ -24,19 +24,20 @@ std::wstring DescribeCommands(IShellItemArray* items);
 // from the DLL), or null.
 ComPtr<IExplorerCommand> FindCommand(const std::wstring& titles, IExplorerCommand* root = nullptr);
 
-// A site whose window (IOleWindow) is a window of the calling thread.
-class WindowSite : public IOleWindow {
-public:
-    WindowSite();
-    ~WindowSite();
-    HWND window() const { return m_window; }
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
-    STDMETHODIMP GetWindow(HWND* window) override;
+// A site whose window (IOleWindow) is a window of the calling thread; on
+// the test's stack, its count only shows that every holder let go.
+struct WindowSite : IOleWindow {
+    HWND window = CreateWindowExW(0, L"STATIC", L"site", WS_OVERLAPPED, 0, 0, 9, 9, 0, 0, 0, 0);
+    LONG count = 1;
+    ~WindowSite() { DestroyWindow(window); }
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        const bool ours = IsEqualIID(riid, IID_IOleWindow) || IsEqualIID(riid, IID_IUnknown);
+        *ppv = ours ? (AddRef(), this) : nullptr;
+        return ours ? S_OK : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&count); }
+    STDMETHODIMP_(ULONG) Release() override { return InterlockedDecrement(&count); }
+    STDMETHODIMP GetWindow(HWND* hwnd) override { return *hwnd = window, S_OK; }
     STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
-
-private:
-    HWND m_window;
-    LONG m_refCount;
 };
