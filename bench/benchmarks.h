@@ -1,4 +1,4 @@
-// The five measurements; each adds its rows and notes to the report.
+// The measurements; each adds its rows and notes to the report.
 #pragma once
 #include "loaded_module.h"
 
@@ -6,6 +6,9 @@
 void MeasureRightClick(const LoadedModule& module);
 // Initialize with 1,000 / 10,000 / 50,000 dropped paths against one bare pass over the block.
 void MeasureLargeSelections(const LoadedModule& module);
+// The Windows 11 menu's Invoke on 10,000 files: its return against the bare
+// path reads, the archiver's start against the classic InvokeCommand.
+void MeasureNewMenuInvoke(const LoadedModule& module);
 // WriteListFile against the same conversions written with one WriteFile.
 void MeasureListFile();
 // The DLL's size, imports and exports.

@@ -13,7 +13,7 @@ namespace {
 
 const char* const SystemDlls[] = {"KERNEL32.dll", "USER32.dll", "ADVAPI32.dll", "SHELL32.dll", "ole32.dll",
                                   "msvcrt.dll"};
-const size_t SizeLimit = 48 * 1024;
+const size_t SizeLimit = 64 * 1024;
 const size_t ExpectedExports = 5;
 
 class PeFile {
@@ -103,11 +103,11 @@ void MeasureFootprint(const LoadedModule& module)
     const std::string bytes = ReadBytes(module.path());
     const PeFile pe(bytes);
     if (!pe.valid()) {
-        AddRow("DLL size", "unreadable", "-", "-", "<= 48 KiB", Verdict::Missed);
+        AddRow("DLL size", "unreadable", "-", "-", "<= 64 KiB", Verdict::Missed);
         return;
     }
     AddRow("DLL size", Format("%.1f KiB (%zu B)", bytes.size() / 1024.0, bytes.size()), "-",
-           Format("%.0f%%", bytes.size() * 100.0 / SizeLimit), "<= 48 KiB",
+           Format("%.0f%%", bytes.size() * 100.0 / SizeLimit), "<= 64 KiB",
            bytes.size() <= SizeLimit ? Verdict::Met : Verdict::Missed);
 
     const std::vector<std::string> imports = pe.Imports();

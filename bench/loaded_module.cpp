@@ -26,6 +26,24 @@ ComPtr<IShellExtInit> LoadedModule::NewObject() const
     return init;
 }
 
+ComPtr<IExplorerCommand> LoadedModule::NewMenuCommand() const
+{
+    // The class the menu's package declares.
+    static const CLSID MenuCommandClsid = {0x8480CFB9, 0xF16F, 0x414E, {0x87, 0xAE, 0xA4, 0x84, 0x5A, 0xA7, 0x28, 0x4C}};
+    ComPtr<IExplorerCommand> command;
+    auto getClassObject = Export<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(m_module, "DllGetClassObject");
+    ComPtr<IClassFactory> factory;
+    if (getClassObject && SUCCEEDED(getClassObject(MenuCommandClsid, IID_IClassFactory, factory.put_void())))
+        factory->CreateInstance(nullptr, IID_IExplorerCommand, command.put_void());
+    return command;
+}
+
+HRESULT LoadedModule::CanUnloadNow() const
+{
+    auto canUnloadNow = Export<HRESULT(WINAPI*)()>(m_module, "DllCanUnloadNow");
+    return canUnloadNow ? canUnloadNow() : E_FAIL;
+}
+
 void LoadedModule::RunConvertArchive(const wchar_t* request) const
 {
     auto entry = Export<void(CALLBACK*)(HWND, HINSTANCE, LPWSTR, int)>(m_module, "RunConvertArchiveW");

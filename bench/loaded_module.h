@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 #include <shlobj.h>
+#include <shobjidl.h>
 
 #include "testkit/com_ptr.h"
 
@@ -18,6 +19,9 @@ public:
 
     // A new object through DllGetClassObject and its class factory.
     ComPtr<IShellExtInit> NewObject() const;
+    // A new "Morvane" entry of the Windows 11 menu, the same way.
+    ComPtr<IExplorerCommand> NewMenuCommand() const;
+    HRESULT CanUnloadNow() const;
     // The conversion worker's entry, called in this process as rundll32 would.
     void RunConvertArchive(const wchar_t* request) const;
 

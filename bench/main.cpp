@@ -22,6 +22,7 @@ int wmain()
         MeasureFootprint(module);
         MeasureRightClick(module);
         MeasureLargeSelections(module);
+        MeasureNewMenuInvoke(module);
         MeasureListFile();
         MeasureConversion(module);
     }

@@ -64,8 +64,8 @@ host context "$archive" | sed -n '/^menu:/,$p'
 step "Right-drag menu: sample.tar dragged onto drop"
 host drop "$(winpath "$demo/drop")" "$archive" | sed -n '/^menu:/,$p'
 
-step "Windows 11 menu of sample.tar: the IExplorerCommand entries and their sub-commands"
-echo "(Wine has no packaged COM: the host asks the DLL's DllGetClassObject for the classes the package declares)"
+step "Windows 11 menu of sample.tar: the one IExplorerCommand entry, \"Morvane\", and what it opens"
+echo "(Wine has no packaged COM: the host asks the DLL's DllGetClassObject for the class the package declares)"
 host commands --dll "$dll" "$archive" | sed -n '/^entries:/,$p'
 
 step "Picked: 解凍(&E)/ここに解凍(&H) (extract here)"

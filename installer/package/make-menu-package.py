@@ -6,11 +6,18 @@ it) from the manifest TEMPLATE, and the logo LOGO that the manifest names.
 The package holds no payload: AppxManifest.xml, AppxBlockMap.xml and
 [Content_Types].xml only.
 
-The zip follows the layout of Microsoft's own MSIX writer: entries stored,
-local headers with the data-descriptor flag and no sizes, Zip64 data
-descriptors, central directory entries whose sizes and offsets live in a
-Zip64 extra field, a Zip64 end record and locator. Fixed timestamps make
-the output depend on its inputs only.
+The zip follows the layout of Microsoft's own MSIX writer: the manifest and
+the block map stored, [Content_Types].xml deflated, local headers with the
+data-descriptor flag and no sizes, Zip64 data descriptors, central directory
+entries whose sizes and offsets live in a Zip64 extra field, a Zip64 end
+record and locator. Fixed timestamps make the output depend on its inputs
+only.
+
+[Content_Types].xml is deflated as MakeAppx deflates it because signing
+rewrites it: osslsigncode adds the signature's part to it, always deflates
+the new text and keeps the entry's compression method. A stored entry would
+come out holding deflated bytes, a package no ZIP reader (Windows' own
+included) can open.
 """
 import base64
 import hashlib
@@ -21,6 +28,7 @@ from xml.sax.saxutils import quoteattr
 
 BLOCK = 64 * 1024
 DATA_DESCRIPTOR_FLAG = 0x0008
+STORED, DEFLATED = 0, 8
 ZIP64_VERSION = 45
 DOS_TIME, DOS_DATE = 0, 0x2A21  # 2001-01-01 00:00
 LOGO_SIZE = 150
@@ -49,18 +57,26 @@ CONTENT_TYPES = (
     '</Types>\n').encode()
 
 
+def deflate(data):
+    """Raw deflate, as a ZIP entry holds it (no zlib header)."""
+    packer = zlib.compressobj(9, zlib.DEFLATED, -15)
+    return packer.compress(data) + packer.flush()
+
+
 def write_zip(path, entries):
+    """entries: (name, data, method); DEFLATED data is written deflated."""
     out = bytearray()
     central = bytearray()
-    for name, data in entries:
+    for name, data, method in entries:
         raw = name.encode()
         offset, crc = len(out), zlib.crc32(data)
-        out += struct.pack("<IHHHHHIIIHH", 0x04034B50, ZIP64_VERSION, DATA_DESCRIPTOR_FLAG, 0,
-                           DOS_TIME, DOS_DATE, 0, 0, 0, len(raw), 0) + raw + data
-        out += struct.pack("<IIQQ", 0x08074B50, crc, len(data), len(data))
-        extra = struct.pack("<HHQQQ", 1, 24, len(data), len(data), offset)
+        packed = deflate(data) if method == DEFLATED else data
+        out += struct.pack("<IHHHHHIIIHH", 0x04034B50, ZIP64_VERSION, DATA_DESCRIPTOR_FLAG, method,
+                           DOS_TIME, DOS_DATE, 0, 0, 0, len(raw), 0) + raw + packed
+        out += struct.pack("<IIQQ", 0x08074B50, crc, len(packed), len(data))
+        extra = struct.pack("<HHQQQ", 1, 24, len(data), len(packed), offset)
         central += struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, ZIP64_VERSION, ZIP64_VERSION,
-                               DATA_DESCRIPTOR_FLAG, 0, DOS_TIME, DOS_DATE, crc, 0xFFFFFFFF,
+                               DATA_DESCRIPTOR_FLAG, method, DOS_TIME, DOS_DATE, crc, 0xFFFFFFFF,
                                0xFFFFFFFF, len(raw), len(extra), 0, 0, 0, 0, 0xFFFFFFFF) + raw + extra
     central_offset, count = len(out), len(entries)
     out += central
@@ -93,9 +109,9 @@ def main(template, version, publisher, msix, logo):
     # quoteattr adds the quotation marks that the template leaves around the placeholders.
     manifest = (text.replace('"@VERSION@"', quoteattr(version))
                 .replace('"@PUBLISHER@"', quoteattr(publisher)).encode())
-    write_zip(msix, [("AppxManifest.xml", manifest),
-                     ("AppxBlockMap.xml", block_map("AppxManifest.xml", manifest)),
-                     ("[Content_Types].xml", CONTENT_TYPES)])
+    write_zip(msix, [("AppxManifest.xml", manifest, STORED),
+                     ("AppxBlockMap.xml", block_map("AppxManifest.xml", manifest), STORED),
+                     ("[Content_Types].xml", CONTENT_TYPES, DEFLATED)])
     write_logo(logo)
 
 

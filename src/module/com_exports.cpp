@@ -13,13 +13,11 @@ struct ModuleClass {
     ObjectCreator create;
 };
 
-// The classic handler, which registration declares, and the three entries
-// of the Windows 11 menu, which the app package declares.
+// The classic handler, which registration declares, and the entry of the
+// Windows 11 menu, which the app package declares.
 const ModuleClass ModuleClasses[] = {
     {&CLSID_MorvaneShellExt, CreateShellExtObject},
-    {&CLSID_MorvaneExtractCommand, CreateExtractCommand},
-    {&CLSID_MorvaneCompressCommand, CreateCompressCommand},
-    {&CLSID_MorvaneConvertCommand, CreateConvertCommand},
+    {&CLSID_MorvaneCommand, CreateMorvaneCommand},
 };
 
 ObjectCreator FindModuleClass(REFCLSID rclsid)

@@ -1,16 +1,22 @@
-// Identity and lifetime of the command objects of the Windows 11 menu.
+// Identity, lifetime and site of the objects of the Windows 11 menu.
 #include "shellext/explorer_command.h"
+
+#include <urlmon.h>
+
+#include <new>
 
 #include "brxlib/text_builder.h"
 #include "module/module.h"
 
-CExplorerCommandBase::CExplorerCommandBase() : m_refCount(1)
+CExplorerCommandBase::CExplorerCommandBase() : m_refCount(1), m_site(nullptr)
 {
     InterlockedIncrement(&ModuleLockCount);
 }
 
 CExplorerCommandBase::~CExplorerCommandBase()
 {
+    if (m_site)
+        m_site->Release();
     InterlockedDecrement(&ModuleLockCount);
 }
 
@@ -19,9 +25,12 @@ STDMETHODIMP CExplorerCommandBase::QueryInterface(REFIID riid, void** ppv)
     if (!ppv)
         return E_POINTER;
     *ppv = nullptr;
-    if (!IsEqualIID(riid, IID_IExplorerCommand) && !IsEqualIID(riid, IID_IUnknown))
+    if (IsEqualIID(riid, IID_IExplorerCommand) || IsEqualIID(riid, IID_IUnknown))
+        *ppv = static_cast<IExplorerCommand*>(this);
+    else if (IsEqualIID(riid, IID_IObjectWithSite))
+        *ppv = static_cast<IObjectWithSite*>(this);
+    else
         return E_NOINTERFACE;
-    *ppv = static_cast<IExplorerCommand*>(this);
     AddRef();
     return S_OK;
 }
@@ -45,6 +54,47 @@ STDMETHODIMP CExplorerCommandBase::GetToolTip(IShellItemArray*, LPWSTR* ppszInfo
     if (ppszInfotip)
         *ppszInfotip = nullptr;
     return E_NOTIMPL;
+}
+
+STDMETHODIMP CExplorerCommandBase::SetSite(IUnknown* site)
+{
+    if (site)
+        site->AddRef();
+    if (m_site)
+        m_site->Release();
+    m_site = site;
+    return S_OK;
+}
+
+STDMETHODIMP CExplorerCommandBase::GetSite(REFIID riid, void** ppv)
+{
+    if (!ppv)
+        return E_POINTER;
+    *ppv = nullptr;
+    return m_site ? m_site->QueryInterface(riid, ppv) : E_FAIL;
+}
+
+// What IUnknown_GetWindow does, without importing SHLWAPI for it: the
+// window of a site that is an IOleWindow (a shell view is one) or an
+// IInternetSecurityMgrSite.
+HWND SiteWindow(IUnknown* site)
+{
+    if (!site)
+        return nullptr;
+    HWND hwnd = nullptr;
+    IOleWindow* window = nullptr;
+    IInternetSecurityMgrSite* securitySite = nullptr;
+    if (SUCCEEDED(site->QueryInterface(IID_IOleWindow, reinterpret_cast<void**>(&window))) && window) {
+        if (FAILED(window->GetWindow(&hwnd)))
+            hwnd = nullptr;
+        window->Release();
+    } else if (SUCCEEDED(site->QueryInterface(IID_IInternetSecurityMgrSite, reinterpret_cast<void**>(&securitySite))) &&
+               securitySite) {
+        if (FAILED(securitySite->GetWindow(&hwnd)))
+            hwnd = nullptr;
+        securitySite->Release();
+    }
+    return hwnd;
 }
 
 HRESULT DuplicateTitle(const WCHAR* label, LPWSTR* title)

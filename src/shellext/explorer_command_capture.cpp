@@ -1,103 +1,64 @@
-// From an item array to a classic command: the items' paths go into a drop
-// handle's DROPFILES block and through the reader that Initialize uses, so
-// that both menus capture a selection by the same rules.
-#include <shlobj.h>
-
-#include "brxlib/memory.h"
-#include "brxlib/path_forms.h"
+// From an item array to a selection: each item's file-system path stored by
+// the rules Initialize follows for a dropped path, straight into the records.
 #include "brxlib/text_builder.h"
-#include "shellext/drop_files.h"
 #include "shellext/explorer_command.h"
+#include "shellext/selection_paths.h"
 #include "shellext/shell_ext.h"
 
 namespace {
 
-// The items' file-system paths, from IShellItem::GetDisplayName.
-class ItemPaths {
-public:
-    explicit ItemPaths(DWORD count) : m_paths(count) {}
-    ~ItemPaths()
-    {
-        for (size_t i = 0; i < m_paths.size(); ++i)
-            CoTaskMemFree(m_paths.get()[i]);
+// The file-system path of items' item at index, from CoTaskMemAlloc. An
+// item that is no file (a printer, a phone's folder) or gives an empty
+// path refuses the whole selection: an empty path would end the list.
+HRESULT ItemPath(IShellItemArray* items, DWORD index, LPWSTR* path)
+{
+    *path = nullptr;
+    IShellItem* item = nullptr;
+    HRESULT hr = items->GetItemAt(index, &item);
+    if (FAILED(hr))
+        return hr;
+    hr = item->GetDisplayName(SIGDN_FILESYSPATH, path);
+    item->Release();
+    if (SUCCEEDED(hr) && (!*path || !(*path)[0]))
+        hr = E_INVALIDARG;
+    if (FAILED(hr)) {
+        CoTaskMemFree(*path);
+        *path = nullptr;
     }
-    ItemPaths(const ItemPaths&) = delete;
-    ItemPaths& operator=(const ItemPaths&) = delete;
+    return hr;
+}
 
-    // An item that is no file (a printer, a phone's folder) or gives an
-    // empty path refuses the whole selection: an empty path would end the list.
-    HRESULT Read(IShellItemArray* items)
-    {
-        if (!m_paths)
-            return E_OUTOFMEMORY;
-        for (size_t i = 0; i < m_paths.size(); ++i) {
-            IShellItem* item = nullptr;
-            HRESULT hr = items->GetItemAt(static_cast<DWORD>(i), &item);
-            if (FAILED(hr))
-                return hr;
-            hr = item->GetDisplayName(SIGDN_FILESYSPATH, &m_paths.get()[i]);
-            item->Release();
-            if (FAILED(hr))
-                return hr;
-            if (!m_paths.get()[i] || !m_paths.get()[i][0])
-                return E_INVALIDARG;
+// Appends the path of every item to paths. A path that fits no form is
+// recorded in refusal, after any earlier one Finish refuses.
+HRESULT AddItemPaths(IShellItemArray* items, DWORD count, SelectionPaths& paths, CommandRefusal& refusal)
+{
+    for (DWORD i = 0; i < count; ++i) {
+        LPWSTR path = nullptr;
+        HRESULT hr = ItemPath(items, i, &path);
+        if (SUCCEEDED(hr))
+            hr = paths.Add(path, brxlib::TextLength(path));
+        if (FAILED(hr)) {
+            const HRESULT stored = paths.Finish();
+            if (stored == PathTooLongResult)
+                refusal.Set(RefusalReason::PathTooLong, paths.Refused());
+            else if (hr == PathTooLongResult && SUCCEEDED(stored))
+                refusal.Set(RefusalReason::PathTooLong, path);
+            CoTaskMemFree(path);
+            return FAILED(stored) ? stored : hr;
         }
-        return S_OK;
+        CoTaskMemFree(path);
     }
-
-    size_t count() const { return m_paths.size(); }
-    const WCHAR* at(size_t i) const { return m_paths.get()[i]; }
-
-private:
-    brxlib::HeapBuffer<WCHAR*> m_paths;
-};
-
-// DROPFILES, then each path with its terminator, then the list's own
-// terminator; 0 when the size does not fit a size_t.
-size_t DropBlockSize(const ItemPaths& paths)
-{
-    const size_t most = static_cast<size_t>(-1) / sizeof(WCHAR) - sizeof(DROPFILES);
-    size_t units = 1;
-    for (size_t i = 0; i < paths.count(); ++i) {
-        const size_t length = brxlib::TextLength(paths.at(i)) + 1;
-        if (length > most - units)
-            return 0;
-        units += length;
-    }
-    return sizeof(DROPFILES) + units * sizeof(WCHAR);
-}
-
-// Fills a zeroed block of DropBlockSize bytes as a wide drop handle.
-void FillDropBlock(const ItemPaths& paths, BYTE* block)
-{
-    DROPFILES header = {};
-    header.pFiles = sizeof(DROPFILES);
-    header.fWide = TRUE;
-    CopyMemory(block, &header, sizeof(header));
-    BYTE* next = block + sizeof(DROPFILES);
-    for (size_t i = 0; i < paths.count(); ++i) {
-        const size_t bytes = (brxlib::TextLength(paths.at(i)) + 1) * sizeof(WCHAR);
-        CopyMemory(next, paths.at(i), bytes);
-        next += bytes;
-    }
-}
-
-// The first path that fits a selection record in no form, as Initialize
-// refuses it.
-const WCHAR* FirstPathWithoutAForm(const ItemPaths& paths)
-{
-    WCHAR record[MAX_PATH + 1];
-    for (size_t i = 0; i < paths.count(); ++i) {
-        const size_t length = brxlib::TextLength(paths.at(i));
-        if (length >= MAX_PATH && !StoreShortForm(paths.at(i), length, record))
-            return paths.at(i);
-    }
-    return nullptr;
+    const HRESULT hr = paths.Finish();
+    if (hr == PathTooLongResult)
+        refusal.Set(RefusalReason::PathTooLong, paths.Refused());
+    return hr;
 }
 
 }  // namespace
 
-HRESULT RunCommandOnItems(int code, IShellItemArray* items)
+// Into ext's selection, emptied on failure; a path that fits no form is
+// named in ext's Refusal (PathTooLongResult), for the user.
+HRESULT CaptureItems(IShellItemArray* items, CShellExt& ext)
 {
     if (!items)
         return E_INVALIDARG;
@@ -107,31 +68,11 @@ HRESULT RunCommandOnItems(int code, IShellItemArray* items)
         return hr;
     if (count == 0)
         return E_INVALIDARG;
-    ItemPaths paths(count);
-    hr = paths.Read(items);
+    if (count > 0x7FFFFFFF || !ext.Selection.reserve(static_cast<int>(count)))
+        return E_OUTOFMEMORY;
+    SelectionPaths paths(ext.Selection);
+    hr = AddItemPaths(items, count, paths, ext.Refusal);
     if (FAILED(hr))
-        return hr;
-    const size_t size = DropBlockSize(paths);
-    if (size == 0)
-        return E_OUTOFMEMORY;
-    brxlib::HeapBuffer<BYTE> block(size);
-    if (!block)
-        return E_OUTOFMEMORY;
-    FillDropBlock(paths, block.get());
-
-    // A fresh object per command: a plain right-click, so no drop folder.
-    CShellExt* ext = CShellExt::Create();
-    if (!ext)
-        return E_OUTOFMEMORY;
-    hr = ReadDropFiles(block.get(), size, ext->Selection);
-    // The host's window is not known here; a refusal's message box has no owner.
-    if (SUCCEEDED(hr)) {
-        hr = ext->RunCommand(code, nullptr, true);
-    } else if (hr == HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE)) {
-        // The classic menu is not offered for such a path; this one was, and picked.
-        ext->Refusal.Set(RefusalReason::PathTooLong, FirstPathWithoutAForm(paths));
-        ext->Refusal.Show(nullptr);
-    }
-    ext->Release();
+        ext.Selection.clear();
     return hr;
 }

@@ -1,4 +1,4 @@
-// IEnumExplorerCommand over a root entry's sub-commands.
+// IEnumExplorerCommand over the sub-commands of an object of the menu.
 #include <new>
 
 #include "module/module.h"
@@ -9,15 +9,25 @@ namespace {
 // The longest list: the 14 compress formats.
 const int MostSubCommands = 14;
 
-class CEnumSubCommands : public IEnumExplorerCommand {
+class CEnumSubCommands final : public IEnumExplorerCommand {
 public:
-    CEnumSubCommands(const MenuCommand* commands, int count) : m_refCount(1), m_count(0), m_next(0)
+    CEnumSubCommands(const CommandNode* nodes, int count, IUnknown* site)
+        : m_refCount(1), m_count(0), m_next(0), m_site(site)
     {
         for (int i = 0; i < count && i < MostSubCommands; ++i)
-            m_commands[m_count++] = commands[i];
+            m_nodes[m_count++] = nodes[i];
+        if (m_site)
+            m_site->AddRef();
         InterlockedIncrement(&ModuleLockCount);
     }
-    ~CEnumSubCommands() { InterlockedDecrement(&ModuleLockCount); }
+    ~CEnumSubCommands()
+    {
+        if (m_site)
+            m_site->Release();
+        InterlockedDecrement(&ModuleLockCount);
+    }
+    // Made and freed as the command objects are.
+    static void operator delete(void* block) { brxlib::Free(block); }
     CEnumSubCommands(const CEnumSubCommands&) = delete;
     CEnumSubCommands& operator=(const CEnumSubCommands&) = delete;
 
@@ -36,10 +46,8 @@ public:
     STDMETHODIMP_(ULONG) Release() override
     {
         const LONG count = InterlockedDecrement(&m_refCount);
-        if (count == 0) {
-            this->~CEnumSubCommands();
-            brxlib::Free(this);
-        }
+        if (count == 0)
+            delete this;
         return static_cast<ULONG>(count);
     }
 
@@ -59,9 +67,10 @@ public:
 
 private:
     LONG m_refCount;
-    MenuCommand m_commands[MostSubCommands];
+    CommandNode m_nodes[MostSubCommands];
     int m_count;
     int m_next;
+    IUnknown* m_site;  // handed to every object made
 };
 
 // Up to celt new objects; S_FALSE when fewer were left. When memory runs
@@ -76,7 +85,7 @@ STDMETHODIMP CEnumSubCommands::Next(ULONG celt, IExplorerCommand** pUICommand, U
         return E_INVALIDARG;
     ULONG fetched = 0;
     while (fetched < celt && m_next < m_count) {
-        IExplorerCommand* command = CreateSubCommand(m_commands[m_next]);
+        IExplorerCommand* command = CreateCommandObject(m_nodes[m_next], m_site);
         if (!command) {
             while (fetched > 0) {
                 pUICommand[--fetched]->Release();
@@ -95,8 +104,8 @@ STDMETHODIMP CEnumSubCommands::Next(ULONG celt, IExplorerCommand** pUICommand, U
 
 }  // namespace
 
-IEnumExplorerCommand* CreateSubCommandEnum(const MenuCommand* commands, int count)
+IEnumExplorerCommand* CreateSubCommandEnum(const CommandNode* nodes, int count, IUnknown* site)
 {
     void* memory = brxlib::Allocate(sizeof(CEnumSubCommands));
-    return memory ? new (memory) CEnumSubCommands(commands, count) : nullptr;
+    return memory ? new (memory) CEnumSubCommands(nodes, count, site) : nullptr;
 }

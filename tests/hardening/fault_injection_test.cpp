@@ -237,10 +237,13 @@ TEST_F(FaultInjection, EveryAllocationFailingInTheWorker)
 // and the enumeration stays where it was (the last Next gets all 14).
 TEST_F(FaultInjection, SubCommandEnumeratorOutOfMemoryInNextHandsOutNothing)
 {
-    ComPtr<IExplorerCommand> compress;
-    ASSERT_EQ(CreateCompressCommand(IID_IExplorerCommand, compress.put_void()), S_OK);
+    CommandNode nodes[14];
+    for (int i = 0; i < 14; ++i)
+        nodes[i] = {CommandLevel::Command, MenuEntry::Compress,
+                    {CompressFormatTable[i].label, CompressFormatTable[i].code}};
     ComPtr<IEnumExplorerCommand> commands;
-    ASSERT_EQ(compress->EnumSubCommands(commands.put()), S_OK);
+    *commands.put() = CreateSubCommandEnum(nodes, 14, nullptr);
+    ASSERT_TRUE(commands);
     long failures = 0;
     for (long n = 1; n < 100; ++n) {
         IExplorerCommand* got[14] = {};

@@ -338,6 +338,11 @@ std::vector<std::string> OurEntries()
     return lines;
 }
 
+std::vector<std::string> ActiveSetupEntry()
+{
+    return keytools::TreeLines(HKEY_LOCAL_MACHINE, ActiveSetupKey, "HKLM\\" + Narrow(ActiveSetupKey));
+}
+
 std::vector<std::string> ExpectedEntries(const std::wstring& dllPath)
 {
     using keytools::StringLine;

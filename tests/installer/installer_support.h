@@ -56,6 +56,10 @@ bool UninstallAll();
 // keytools dumps them: "HKCR\<key>" or "<key> | <name> | <type> | <data> | <size>".
 std::vector<std::string> OurEntries();
 std::vector<std::string> ExpectedEntries(const std::wstring& dllPath);
+// The Windows 11 menu's Active Setup entry, dumped the same way.
+const wchar_t ActiveSetupKey[] =
+    L"SOFTWARE\\Microsoft\\Active Setup\\Installed Components\\{9058CF24-FC57-484A-91FD-164A91A6644B}";
+std::vector<std::string> ActiveSetupEntry();
 // Deletes everything OurEntries() reports, whoever wrote it.
 void RemoveOurEntries();
 std::string Describe(const std::vector<std::string>& lines);

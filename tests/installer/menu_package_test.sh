@@ -17,8 +17,11 @@ msix="$build/installer/MorvaneX64-menu.msix"
 msi="$build/installer/MorvaneX64.msi"
 [ -f "$msix" ] && [ -f "$msi" ] || { echo "FAIL: $msix or $msi not built"; exit 1; }
 
-# Entries: the footprint files and no payload.
+# Entries: the footprint files and no payload; [Content_Types].xml deflated
+# (signing rewrites it deflated whatever its method), every entry sound.
 expect "entries" "$(unzip -Z1 "$msix" | tr '\n' ' ')" "AppxManifest.xml AppxBlockMap.xml [Content_Types].xml "
+expect "methods" "$(zipinfo "$msix" | awk '$1 ~ /^-/ { print $6 }' | tr '\n' ' ')" "stor stor defN "
+python3 "$(dirname "$(readlink -f "$0")")/zip_check.py" "$msix" || fail "the package is not a sound ZIP"
 unzip -p "$msix" AppxManifest.xml > "$work/manifest.xml"
 unzip -p "$msix" AppxBlockMap.xml > "$work/blockmap.xml"
 
@@ -60,18 +63,18 @@ expect "no app list entry" "$(xp "string($app/uap:VisualElements/@AppListEntry)"
 expect "logos" "$(xp "count(//@*[contains(local-name(), 'Logo')][. = 'MorvaneX64-menu.png']) + count(/p:Package/p:Properties/p:Logo[. = 'MorvaneX64-menu.png'])")" 3
 menus="$app/p:Extensions/desktop4:Extension[@Category='windows.fileExplorerContextMenus']/desktop4:FileExplorerContextMenus"
 classes="$app/p:Extensions/com:Extension[@Category='windows.comServer']/com:ComServer/com:SurrogateServer/com:Class"
-for clsid in E36ED9A2-33D2-4554-9AF8-C96929DAF071 A9C48BF5-FB2D-4A1D-A749-BA1034401A06 F2DD079B-AFA4-49FE-8E53-7DDFAF1630F9; do
-  for type in '*' Directory; do
-    expect "verb $clsid for $type" "$(xp "count($menus/desktop5:ItemType[@Type='$type']/desktop5:Verb[@Clsid='$clsid'])")" 1
-  done
-  expect "class $clsid" "$(xp "count($classes[@Id='$clsid' and @Path='MorvaneX64.dll' and @ThreadingModel='STA'])")" 1
-done
-expect "verbs" "$(xp "count($menus//desktop5:Verb)")" 6
-expect "classes" "$(xp "count($classes)")" 3
+# One verb, "Morvane", for files and folders, and its one class: Windows
+# makes a flyout named after the package of a package with several verbs.
+clsid=8480CFB9-F16F-414E-87AE-A4845AA7284C
+expect "verbs" "$(xp "count($menus//desktop5:Verb)") $(xp "count($menus/desktop5:ItemType[@Type='*' or \
+  @Type='Directory']/desktop5:Verb[@Id='Morvane' and @Clsid='$clsid'])")" "2 2"
+expect "class" "$(xp "count($classes[@Id='$clsid' and @Path='MorvaneX64.dll' and @ThreadingModel='STA'])")" 1
+expect "classes" "$(xp "count($app/p:Extensions//com:Class)")" 1
 
-# The MSI: both files beside the DLL, the package byte for byte, and the two
-# steps with their Windows 11 condition (package_test.cpp runs them under
-# Wine's msiexec with a stand-in PowerShell; nothing here can run Add-AppxPackage).
+# The MSI: both files beside the DLL, the package byte for byte, the steps
+# with their Windows 11 condition and the Active Setup entry (package_test.cpp
+# runs them under Wine's msiexec with a stand-in PowerShell; nothing here can
+# run Add-AppxPackage, and no sign-in runs Active Setup).
 # A table's rows without its three header lines and without CR.
 table() {
   [ -f "$work/$1.tsv" ] || msiinfo export "$msi" "$1" | tail -n +4 | tr -d '\r' > "$work/$1.tsv"
@@ -100,14 +103,31 @@ expect "registration" "$(action RegisterMenuPackage)" \
   "1138|MORVANE_POWERSHELL|$flags \"Add-AppxPackage -Path '[#MorvaneX64_menu.msix]' -ExternalLocation '[INSTALLDIR]'\""
 expect "removal" "$(action UnregisterMenuPackage)" \
   "1138|MORVANE_POWERSHELL|$flags \"Get-AppxPackage -Name Brantix.MorvaneShellExtension | Remove-AppxPackage\""
+# 3186: the same, elevated (2048: the installer service's account, no impersonation).
+expect "removal for every user" "$(action UnregisterMenuPackageForAllUsers)" \
+  "3186|MORVANE_POWERSHELL|$flags \"Get-AppxPackage -AllUsers -Name Brantix.MorvaneShellExtension | Remove-AppxPackage -AllUsers\""
+expect "every user from Windows 11 on" "$(action SetMenuForEveryUser)" "51|MORVANE_MENU_FOR_EVERY_USER|1"
+# Active Setup (HKLM, 2): StubPath registers the package for each user at
+# sign-in, once per Version (the product's, with commas), when IsInstalled.
+key='SOFTWARE\Microsoft\Active Setup\Installed Components\{9058CF24-FC57-484A-91FD-164A91A6644B}'
+version=$(table Property | sed -n 's/^ProductVersion\t//p')
+expect "Active Setup entry" "$(table Registry | k="$key" awk -F'\t' '$3 == ENVIRON["k"] { print $2 "|" $4 "|" $5 "|" $6 }' | sort)" \
+  "$(printf '%s\n' "2||Morvane shell extension (x64)|MorvaneMenuActiveSetup" \
+     "2|IsInstalled|#[MORVANE_MENU_FOR_EVERY_USER]|MorvaneMenuActiveSetup" \
+     "2|StubPath|\"[System64Folder]WindowsPowerShell\\v1.0\\powershell.exe\" -WindowStyle Hidden $flags \"Add-AppxPackage -Path '[#MorvaneX64_menu.msix]' -ExternalLocation '[INSTALLDIR]'\"|MorvaneMenuActiveSetup" \
+     "2|Version|${version//./,}|MorvaneMenuActiveSetup" | sort)"
 condition() { table InstallExecuteSequence | awk -F'\t' -v a="$1" '$1 == a { print $2 }'; }
 expect "registration step" "$(condition RegisterMenuPackage)" 'MORVANE_OS_BUILD >= 22000 AND NOT REMOVE~="ALL"'
 expect "removal step" "$(condition UnregisterMenuPackage)" 'MORVANE_OS_BUILD >= 22000 AND REMOVE~="ALL"'
+expect "removal step for every user" "$(condition UnregisterMenuPackageForAllUsers)" \
+  'MORVANE_OS_BUILD >= 22000 AND REMOVE~="ALL" AND NOT UPGRADINGPRODUCTCODE'
+expect "every user step" "$(condition SetMenuForEveryUser)" 'MORVANE_OS_BUILD >= 22000'
 # The order: the old product goes first, as before; the two deferred steps lie
 # inside the script (InstallInitialize to InstallFinalize), the removal before
 # the files go, the registration after they come.
-order=(InstallValidate RemoveExistingProducts SetMenuPowerShell InstallInitialize UnregisterMenuPackage
-       RemoveFiles InstallFiles RegisterMenuPackage WriteRegistryValues InstallFinalize)
+order=(InstallValidate RemoveExistingProducts SetMenuPowerShell SetMenuForEveryUser InstallInitialize
+       UnregisterMenuPackage UnregisterMenuPackageForAllUsers RemoveFiles InstallFiles RegisterMenuPackage
+       WriteRegistryValues InstallFinalize)
 expect "sequence" "$(table InstallExecuteSequence | sort -t$'\t' -k3 -n | cut -f1 |
   grep -xF -f <(printf '%s\n' "${order[@]}") | tr '\n' ' ')" "${order[*]} "
 

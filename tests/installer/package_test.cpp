@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <iostream>
 
 #include "installer/installer_support.h"
+#include "support/key_tools.h"
 #include "module/module.h"
 #include "standin-archiver/standin_log.h"
 
@@ -208,7 +210,7 @@ TEST(InstallerPackage, IsPerMachine64BitAndNeverAsksForARestart)
             EXPECT_NE(_wtoi(value.c_str()) & 256, 0) << "a component that is not 64-bit";
         // Registry values are package data, not the DLL's own registration.
         EXPECT_TRUE(PackageQuery(package, L"SELECT `Name` FROM `_Tables` WHERE `Name` = 'SelfReg'").empty());
-        EXPECT_EQ(PackageQuery(package, L"SELECT `Registry` FROM `Registry`").size(), 15u);
+        EXPECT_EQ(PackageQuery(package, L"SELECT `Registry` FROM `Registry`").size(), 19u);
     }
     const PackageInfo main = ReadPackage(MainPackage());
     const PackageInfo same = ReadPackage(SameVersionPackage());
@@ -286,7 +288,7 @@ TEST_F(Installer, SilentUninstallRemovesOurEntriesAndFileOnly)
 
     for (const wchar_t* list : HandlerLists) {
         SCOPED_TRACE(Narrow(list));
-        EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, list));
+        EXPECT_TRUE(installer_test::KeyExists(HKEY_CLASSES_ROOT, list));
         std::wstring neighbour;
         EXPECT_TRUE(ReadString(HKEY_CLASSES_ROOT, std::wstring(list) + L"\\" + Neighbour, L"", &neighbour));
         EXPECT_EQ(neighbour, NeighbourClsid);
@@ -405,6 +407,9 @@ TEST_F(Installer, OlderVersionDoesNotReplaceANewerOne)
     EXPECT_TRUE(FileExists(InstalledDll()));
 }
 
+// Wine has no package deployment: a stand-in in PowerShell's place logs what
+// it was asked and fails. Active Setup's run at sign-in cannot be shown
+// either: its entry is checked as written.
 TEST_F(Installer, MenuPackageIsRegisteredFromWindows11OnAndUnregisteredOnRemoval)
 {
     PowerShellStandIn powerShell;
@@ -412,30 +417,51 @@ TEST_F(Installer, MenuPackageIsRegisteredFromWindows11OnAndUnregisteredOnRemoval
     OsBuildScope build;
     const std::wstring folder = InstallFolder() + L"\\";
     const std::string flags = "-NoProfile -NonInteractive -ExecutionPolicy Bypass -Command ";
+    const std::wstring registration = std::wstring(flags.begin(), flags.end()) + L"\"Add-AppxPackage -Path '" +
+                                      folder + L"MorvaneX64-menu.msix' -ExternalLocation '" + folder + L"'\"";
     const std::vector<std::string> expected = {
-        flags + "\"Add-AppxPackage -Path '" + Narrow(folder) + "MorvaneX64-menu.msix' -ExternalLocation '" +
-            Narrow(folder) + "'\"",
-        flags + "\"Get-AppxPackage -Name Brantix.MorvaneShellExtension | Remove-AppxPackage\""};
+        Narrow(registration), flags + "\"Get-AppxPackage -Name Brantix.MorvaneShellExtension | Remove-AppxPackage\"",
+        flags + "\"Get-AppxPackage -AllUsers -Name Brantix.MorvaneShellExtension | Remove-AppxPackage -AllUsers\""};
+    // Active Setup's entry as the dump gives it: the key, then its values by name.
+    std::wstring version = ReadPackage(MainPackage()).version, system(MAX_PATH, L'\0');
+    std::replace(version.begin(), version.end(), L'.', L',');
+    system.resize(GetSystemDirectoryW(&system[0], MAX_PATH));
+    const std::string key = "HKLM\\" + Narrow(ActiveSetupKey);
+    const auto activeSetup = [&](DWORD installed) {
+        const BYTE* bytes = reinterpret_cast<const BYTE*>(&installed);
+        return std::vector<std::string>{
+            key, keytools::StringLine(key, L"", L"Morvane shell extension (x64)"),
+            keytools::ValueText(key, L"IsInstalled", REG_DWORD, std::vector<BYTE>(bytes, bytes + sizeof(installed))),
+            keytools::StringLine(key, L"StubPath",
+                                 L"\"" + system + L"\\WindowsPowerShell\\v1.0\\powershell.exe\" -WindowStyle Hidden " +
+                                     registration),
+            keytools::StringLine(key, L"Version", version)};
+    };
 
-    // Windows 10 (19045): the package is installed beside the DLL, never registered.
+    // Windows 10 (19045): the package is installed beside the DLL, never
+    // registered, and Active Setup's entry is off.
     ASSERT_TRUE(build.Set(L"19045"));
     DWORD code = Install(MainPackage());
     ASSERT_TRUE(InstallSucceeded(code)) << "msiexec /i gave " << code << "\n" << LastMsiexecLog();
     EXPECT_TRUE(FileBytes(folder + L"MorvaneX64-menu.msix") == FileBytes(BuiltMenuPackage()));
     EXPECT_TRUE(FileExists(folder + L"MorvaneX64-menu.png"));
+    EXPECT_EQ(ActiveSetupEntry(), activeSetup(0)) << Describe(ActiveSetupEntry());
     code = Msiexec(L"/x " + Quoted(MainPackage()));
     ASSERT_TRUE(InstallSucceeded(code)) << "msiexec /x gave " << code << "\n" << LastMsiexecLog();
     EXPECT_EQ(powerShell.Runs(), std::vector<std::string>{});
 
-    // Windows 11: registered after the files, unregistered on removal; the
-    // stand-in's failure fails neither.
+    // Windows 11: registered after the files and for every user at sign-in,
+    // unregistered for the remover and then every user on removal; the
+    // stand-in's failure fails nothing.
     ASSERT_TRUE(build.Set(L"22000"));
     code = Install(MainPackage());
     ASSERT_TRUE(InstallSucceeded(code)) << "msiexec /i gave " << code << "\n" << LastMsiexecLog();
     EXPECT_EQ(powerShell.Runs(), std::vector<std::string>{expected[0]});
     EXPECT_EQ(OurEntries(), ExpectedEntries(InstalledDll())) << Describe(OurEntries());
+    EXPECT_EQ(ActiveSetupEntry(), activeSetup(1)) << Describe(ActiveSetupEntry());
     code = Msiexec(L"/x " + Quoted(MainPackage()));
     ASSERT_TRUE(InstallSucceeded(code)) << "msiexec /x gave " << code << "\n" << LastMsiexecLog();
     EXPECT_EQ(powerShell.Runs(), expected);
+    EXPECT_EQ(ActiveSetupEntry(), std::vector<std::string>{});
     EXPECT_FALSE(FolderExists(InstallFolder()));
 }

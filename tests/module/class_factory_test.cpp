@@ -123,30 +123,35 @@ TEST(ShellExtObject, RefusedInterfacesLeaveNullAndNoObjectBehind)
     EXPECT_EQ(RefCount(init.get()), 1u);
 }
 
-// The entries of the Windows 11 menu: each class through its factory, and
-// every object it leads to (enumerator, sub-commands) keeps the module loaded.
+// The entry of the Windows 11 menu through its factory: every object it
+// leads to (enumerators, entries, commands) keeps the module loaded.
 TEST(ExplorerCommandObjects, EveryObjectKeepsTheModuleLoadedUntilReleased)
 {
     SettingsScope settings;
     SettingsScope::EnableMenus({L"zip", L"cab", L"tar"});
-    for (const CLSID* clsid : RootCommandClsids) {
-        ComPtr<IExplorerCommand> root = CreateRootCommand(*clsid);
-        ASSERT_TRUE(root);
-        EXPECT_EQ(RefCount(root.get()), 1u);
-        ComPtr<IEnumExplorerCommand> subs;
-        ASSERT_EQ(root->EnumSubCommands(subs.put()), S_OK);
-        root.reset();
-        EXPECT_EQ(Dll().CanUnloadNow(), S_FALSE);
-        IExplorerCommand* batch[3] = {};
-        ULONG fetched = 0;
-        ASSERT_EQ(subs->Next(3, batch, &fetched), S_OK);
-        ASSERT_EQ(fetched, 3u);
-        subs.reset();
-        EXPECT_EQ(Dll().CanUnloadNow(), S_FALSE);
-        for (IExplorerCommand* sub : batch)
-            sub->Release();
-        EXPECT_EQ(Dll().CanUnloadNow(), S_OK);
-    }
+    ComPtr<IExplorerCommand> root = CreateRootCommand();
+    ASSERT_TRUE(root);
+    EXPECT_EQ(RefCount(root.get()), 1u);
+    ComPtr<IEnumExplorerCommand> subs;
+    ASSERT_EQ(root->EnumSubCommands(subs.put()), S_OK);
+    root.reset();
+    EXPECT_EQ(Dll().CanUnloadNow(), S_FALSE);
+    IExplorerCommand* entries[3] = {};
+    ULONG fetched = 0;
+    ASSERT_EQ(subs->Next(3, entries, &fetched), S_OK);
+    ASSERT_EQ(fetched, 3u);
+    subs.reset();
+    EXPECT_EQ(Dll().CanUnloadNow(), S_FALSE);
+    ASSERT_EQ(entries[1]->EnumSubCommands(subs.put()), S_OK);
+    for (IExplorerCommand* entry : entries)
+        entry->Release();
+    EXPECT_EQ(Dll().CanUnloadNow(), S_FALSE);
+    ComPtr<IExplorerCommand> command;
+    ASSERT_EQ(subs->Next(1, command.put(), nullptr), S_OK);
+    subs.reset();
+    EXPECT_EQ(Dll().CanUnloadNow(), S_FALSE);
+    command.reset();
+    EXPECT_EQ(Dll().CanUnloadNow(), S_OK);
 }
 
 // Explorer runs each folder window in an apartment of its own thread, all in

@@ -2,7 +2,8 @@
 # signing_test.sh BUILD_DIR: scripts/sign.sh with a throwaway self-signed
 # code-signing certificate whose subject is the menu package's publisher;
 # the three signatures checked by osslsigncode, the DLL and the menu package
-# inside the signed MSI included, and tampered copies must fail. A
+# inside the signed MSI included, the signed menu package read entry by entry
+# as a strict ZIP reader reads it, and tampered copies must fail. A
 # certificate of another subject is refused before anything is signed.
 set -u
 root=$(cd "$(dirname "$(readlink -f "$0")")/../.." && pwd)
@@ -48,6 +49,10 @@ expect_valid() {
 signed="$build/signed"
 expect_valid "$signed/MorvaneX64.dll" "the signed DLL"
 expect_valid "$signed/MorvaneX64-menu.msix" "the signed menu package"
+# Signing rewrites [Content_Types].xml: the signed package must still be a
+# sound ZIP (methods, CRCs and sizes agreeing everywhere), as Windows reads it.
+python3 "$root/tests/installer/zip_check.py" "$signed/MorvaneX64-menu.msix" ||
+  fail "the signed menu package is not a sound ZIP"
 expect_valid "$signed/MorvaneX64.msi" "the signed package"
 
 # The package carries the signed DLL and menu package, not the build's unsigned ones.
@@ -77,5 +82,5 @@ printf 'y' | dd of="$work/tampered.msix" bs=1 seek=$((at + 6)) conv=notrunc stat
 cmp -s "$work/tampered.msix" "$signed/MorvaneX64-menu.msix" && fail "the menu package was not changed"
 verify "$work/tampered.msix" && fail "a tampered menu package still verifies"
 
-[ "$failures" -eq 0 ] && echo "signatures of the DLL, the menu package and the MSI verify; tampered copies do not"
+[ "$failures" -eq 0 ] && echo "signatures of the DLL, the menu package and the MSI verify; the signed menu package is a sound ZIP; tampered copies do not"
 exit "$failures"

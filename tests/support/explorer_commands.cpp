@@ -2,15 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "support/data_objects.h"
 #include "support/morvane_dll.h"
 
-const CLSID ExtractCommandClsid = {0xE36ED9A2, 0x33D2, 0x4554, {0x9A, 0xF8, 0xC9, 0x69, 0x29, 0xDA, 0xF0, 0x71}};
-const CLSID CompressCommandClsid = {0xA9C48BF5, 0xFB2D, 0x4A1D, {0xA7, 0x49, 0xBA, 0x10, 0x34, 0x40, 0x1A, 0x06}};
-const CLSID ConvertCommandClsid = {0xF2DD079B, 0xAFA4, 0x49FE, {0x8E, 0x53, 0x7D, 0xDF, 0xAF, 0x16, 0x30, 0xF9}};
-const CLSID* const RootCommandClsids[3] = {&ExtractCommandClsid, &CompressCommandClsid, &ConvertCommandClsid};
+const CLSID MorvaneCommandClsid = {0x8480CFB9, 0xF16F, 0x414E, {0x87, 0xAE, 0xA4, 0x84, 0x5A, 0xA7, 0x28, 0x4C}};
 
 namespace {
 
@@ -24,11 +22,11 @@ std::wstring TitleOf(IExplorerCommand* command, IShellItemArray* items)
     return result;
 }
 
-std::vector<ComPtr<IExplorerCommand>> SubCommands(IExplorerCommand* root)
+std::vector<ComPtr<IExplorerCommand>> SubCommands(IExplorerCommand* command)
 {
     std::vector<ComPtr<IExplorerCommand>> list;
     ComPtr<IEnumExplorerCommand> commands;
-    if (root->EnumSubCommands(commands.put()) != S_OK) {
+    if (command->EnumSubCommands(commands.put()) != S_OK) {
         ADD_FAILURE() << "EnumSubCommands failed";
         return list;
     }
@@ -47,13 +45,33 @@ std::vector<ComPtr<IExplorerCommand>> SubCommands(IExplorerCommand* root)
     return list;
 }
 
+void Describe(IExplorerCommand* command, IShellItemArray* items, const std::wstring& indent, std::wstring& text)
+{
+    text += indent + TitleOf(command, items);
+    EXPCMDFLAGS flags = 0;
+    EXPECT_EQ(command->GetFlags(&flags), S_OK);
+    EXPCMDSTATE state = ECS_DISABLED;
+    EXPECT_EQ(command->GetState(items, TRUE, &state), S_OK);
+    if (state != ECS_ENABLED) {
+        EXPECT_EQ(state, static_cast<EXPCMDSTATE>(ECS_HIDDEN));
+        text += L": hidden\n";
+        return;
+    }
+    text += L"\n";
+    if (flags == ECF_DEFAULT)
+        return;
+    EXPECT_EQ(flags, static_cast<EXPCMDFLAGS>(ECF_HASSUBCOMMANDS));
+    for (const ComPtr<IExplorerCommand>& sub : SubCommands(command))
+        Describe(sub.get(), items, indent + L"  ", text);
+}
+
 }  // namespace
 
-ComPtr<IExplorerCommand> CreateRootCommand(const CLSID& clsid)
+ComPtr<IExplorerCommand> CreateRootCommand()
 {
     ComPtr<IClassFactory> factory;
     ComPtr<IExplorerCommand> command;
-    if (Dll().GetClassObject(clsid, IID_IClassFactory, factory.put_void()) != S_OK ||
+    if (Dll().GetClassObject(MorvaneCommandClsid, IID_IClassFactory, factory.put_void()) != S_OK ||
         factory->CreateInstance(nullptr, IID_IExplorerCommand, command.put_void()) != S_OK)
         ADD_FAILURE() << "no command object for the class";
     return command;
@@ -74,54 +92,34 @@ ComPtr<IShellItemArray> ItemArray(const std::vector<std::wstring>& paths)
 
 std::wstring DescribeCommands(IShellItemArray* items)
 {
+    ComPtr<IExplorerCommand> root = CreateRootCommand();
+    if (!root)
+        return L"";
+    GUID name = GUID_NULL;
+    EXPECT_EQ(root->GetCanonicalName(&name), S_OK);
+    EXPECT_TRUE(IsEqualGUID(name, MorvaneCommandClsid));
     std::wstring text;
-    for (const CLSID* clsid : RootCommandClsids) {
-        ComPtr<IExplorerCommand> root = CreateRootCommand(*clsid);
-        if (!root)
-            continue;
-        text += TitleOf(root.get(), items);
-        EXPCMDFLAGS flags = 0;
-        EXPECT_EQ(root->GetFlags(&flags), S_OK);
-        EXPECT_EQ(flags, static_cast<EXPCMDFLAGS>(ECF_HASSUBCOMMANDS));
-        EXPCMDSTATE state = ECS_DISABLED;
-        EXPECT_EQ(root->GetState(items, TRUE, &state), S_OK);
-        if (state != ECS_ENABLED) {
-            EXPECT_EQ(state, static_cast<EXPCMDSTATE>(ECS_HIDDEN));
-            text += L": hidden\n";
-            continue;
-        }
-        text += L"\n";
-        for (const ComPtr<IExplorerCommand>& sub : SubCommands(root.get())) {
-            text += L"  " + TitleOf(sub.get(), items) + L"\n";
-            EXPECT_EQ(sub->GetFlags(&flags), S_OK);
-            EXPECT_EQ(flags, static_cast<EXPCMDFLAGS>(ECF_DEFAULT));
-        }
-    }
+    Describe(root.get(), items, L"", text);
     return text;
 }
 
-std::string RootStates(IShellItemArray* items)
+ComPtr<IExplorerCommand> FindCommand(const std::wstring& titles, IExplorerCommand* root)
 {
-    std::string states;
-    for (const CLSID* clsid : RootCommandClsids) {
-        ComPtr<IExplorerCommand> root = CreateRootCommand(*clsid);
-        EXPCMDSTATE state = ECS_DISABLED;
-        const HRESULT hr = root ? root->GetState(items, TRUE, &state) : E_FAIL;
-        states += states.empty() ? "" : " ";
-        states += hr != S_OK ? "failed" : state == ECS_ENABLED ? "shown" : state == ECS_HIDDEN ? "hidden" : "other";
+    ComPtr<IExplorerCommand> command = root ? ComPtr<IExplorerCommand>(root) : CreateRootCommand();
+    if (root)
+        root->AddRef();
+    size_t start = 0;
+    while (command && start <= titles.size()) {
+        const size_t end = std::min(titles.find(L'/', start), titles.size());
+        const std::wstring title = titles.substr(start, end - start);
+        ComPtr<IExplorerCommand> found;
+        for (const ComPtr<IExplorerCommand>& sub : SubCommands(command.get()))
+            if (TitleOf(sub.get(), nullptr) == title)
+                found = sub;
+        command = found;
+        start = end + 1;
     }
-    return states;
-}
-
-ComPtr<IExplorerCommand> FindSubCommand(const CLSID& root, const std::wstring& title)
-{
-    ComPtr<IExplorerCommand> command = CreateRootCommand(root);
     if (!command)
-        return ComPtr<IExplorerCommand>();
-    for (const ComPtr<IExplorerCommand>& sub : SubCommands(command.get())) {
-        if (TitleOf(sub.get(), nullptr) == title)
-            return sub;
-    }
-    ADD_FAILURE() << "no sub-command titled as asked";
-    return ComPtr<IExplorerCommand>();
+        ADD_FAILURE() << "no command at the titles asked";
+    return command;
 }

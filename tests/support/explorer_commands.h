@@ -1,5 +1,5 @@
-// The entries of the Windows 11 menu through the built DLL, seen as a host
-// of IExplorerCommand sees them.
+// The Windows 11 menu's entry through the built DLL, seen as a host of
+// IExplorerCommand sees it.
 #pragma once
 #include <windows.h>
 #include <shobjidl.h>
@@ -9,21 +9,35 @@
 
 #include "testkit/com_ptr.h"
 
-extern const CLSID ExtractCommandClsid;
-extern const CLSID CompressCommandClsid;
-extern const CLSID ConvertCommandClsid;
-// The three in the order of the package's verbs.
-extern const CLSID* const RootCommandClsids[3];
+extern const CLSID MorvaneCommandClsid;
 
-// A new root entry through DllGetClassObject and its class factory.
-ComPtr<IExplorerCommand> CreateRootCommand(const CLSID& clsid);
+// A new "Morvane" entry through DllGetClassObject and its class factory.
+ComPtr<IExplorerCommand> CreateRootCommand();
 // The shell items of paths, in one array, as Explorer hands a selection over.
 ComPtr<IShellItemArray> ItemArray(const std::vector<std::wstring>& paths);
 
-// "title" (and ": hidden" when hidden) per root, its visible sub-commands'
-// titles indented by two; flags and the other methods are checked on the way.
+// The tree under the root for items: each object's title (": hidden" when
+// hidden), each level indented by two more; flags, the root's canonical
+// name and the hidden ones' sub-commands are checked on the way.
 std::wstring DescribeCommands(IShellItemArray* items);
-// The states of the three roots for items, as "shown hidden shown".
-std::string RootStates(IShellItemArray* items);
-// The sub-command of root titled title, or null.
-ComPtr<IExplorerCommand> FindSubCommand(const CLSID& root, const std::wstring& title);
+// The object at "entry/command" (titles) under root (by default a new one
+// from the DLL), or null.
+ComPtr<IExplorerCommand> FindCommand(const std::wstring& titles, IExplorerCommand* root = nullptr);
+
+// A site whose window (IOleWindow) is a window of the calling thread; on
+// the test's stack, its count only shows that every holder let go.
+struct WindowSite : IOleWindow {
+    HWND window = CreateWindowExW(0, L"STATIC", L"site", WS_OVERLAPPED, 0, 0, 9, 9, 0, 0, 0, 0);
+    LONG count = 1;
+    ~WindowSite() { DestroyWindow(window); }
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        const bool ours = IsEqualIID(riid, IID_IOleWindow) || IsEqualIID(riid, IID_IUnknown);
+        *ppv = ours ? (AddRef(), this) : nullptr;
+        return ours ? S_OK : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&count); }
+    STDMETHODIMP_(ULONG) Release() override { return InterlockedDecrement(&count); }
+    STDMETHODIMP GetWindow(HWND* hwnd) override { return *hwnd = window, S_OK; }
+    STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+};

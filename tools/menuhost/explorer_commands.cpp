@@ -11,14 +11,11 @@ namespace menuhost {
 
 namespace {
 
-// The verbs of the package, in its order: extract, compress, convert.
-const CLSID CommandClasses[3] = {
-    {0xE36ED9A2, 0x33D2, 0x4554, {0x9A, 0xF8, 0xC9, 0x69, 0x29, 0xDA, 0xF0, 0x71}},
-    {0xA9C48BF5, 0xFB2D, 0x4A1D, {0xA7, 0x49, 0xBA, 0x10, 0x34, 0x40, 0x1A, 0x06}},
-    {0xF2DD079B, 0xAFA4, 0x49FE, {0x8E, 0x53, 0x7D, 0xDF, 0xAF, 0x16, 0x30, 0xF9}},
-};
+// The package's one verb: "Morvane".
+const CLSID CommandClass = {0x8480CFB9, 0xF16F, 0x414E, {0x87, 0xAE, 0xA4, 0x84, 0x5A, 0xA7, 0x28, 0x4C}};
 
 using GetClassObjectFunction = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+using CanUnloadNowFunction = HRESULT(WINAPI*)();
 
 // A string the command gave (CoTaskMemAlloc), or "!<HRESULT>".
 std::wstring Taken(HRESULT hr, LPWSTR text)
@@ -67,7 +64,8 @@ std::vector<ComPtr<IExplorerCommand>> SubCommands(IExplorerCommand* root)
     return list;
 }
 
-// "title  [shown, sub-commands, icon X]" or "title  [hidden]".
+// "title  [shown, sub-commands, icon X]" or "title  [hidden]"; a plain
+// command shown is its title alone.
 std::wstring Describe(IExplorerCommand* root, IShellItemArray* items, bool* shown)
 {
     EXPCMDSTATE state = ECS_HIDDEN;
@@ -80,11 +78,32 @@ std::wstring Describe(IExplorerCommand* root, IShellItemArray* items, bool* show
         return text + (state == ECS_HIDDEN ? L"hidden]" : L"state " + Hex(state) + L"]");
     EXPCMDFLAGS flags = 0;
     root->GetFlags(&flags);
-    text += (flags & ECF_HASSUBCOMMANDS) ? L"shown, sub-commands" : L"shown";
+    if (!(flags & ECF_HASSUBCOMMANDS))
+        return TitleOf(root, items);
+    text += L"shown, sub-commands";
     LPWSTR icon = nullptr;
     const HRESULT iconResult = root->GetIcon(items, &icon);
     text += iconResult == E_NOTIMPL ? L", no icon" : L", icon " + Taken(iconResult, icon);
     return text + L"]";
+}
+
+// Prints command and, when shown, what it opens, each level indented by two
+// more; picked becomes the command at the titles of invoke ("a/b").
+void ListCommand(IExplorerCommand* command, IShellItemArray* items, const std::wstring& indent,
+                 const std::wstring& path, const std::wstring& invoke, ComPtr<IExplorerCommand>& picked)
+{
+    bool shown = false;
+    Out(indent + Describe(command, items, &shown));
+    if (shown && !invoke.empty() && path == invoke) {
+        command->AddRef();
+        *picked.Put() = command;
+    }
+    if (!shown)
+        return;
+    for (const ComPtr<IExplorerCommand>& sub : SubCommands(command)) {
+        const std::wstring title = TitleOf(sub.get(), items);
+        ListCommand(sub.get(), items, indent + L"  ", path.empty() ? title : path + L"/" + title, invoke, picked);
+    }
 }
 
 }  // namespace
@@ -114,22 +133,10 @@ void ListExplorerCommands(const std::wstring& dll, const std::vector<std::wstrin
         throw HostError(kExitNoHandler, L"cannot load DllGetClassObject of " + dll);
     Out(L"classes of " + dll);
     Out(L"entries:");
-    const std::wstring entryTitle = invoke.substr(0, invoke.find(L'/'));
-    const std::wstring subTitle = invoke.find(L'/') == std::wstring::npos ? L"" : invoke.substr(invoke.find(L'/') + 1);
     ComPtr<IExplorerCommand> picked;
-    for (const CLSID& clsid : CommandClasses) {
-        ComPtr<IExplorerCommand> root = CreateCommand(getClassObject, clsid);
-        bool shown = false;
-        Out(Describe(root.get(), items.get(), &shown));
-        if (!shown)
-            continue;
-        const bool pickedEntry = TitleOf(root.get(), items.get()) == entryTitle;
-        for (const ComPtr<IExplorerCommand>& sub : SubCommands(root.get())) {
-            const std::wstring title = TitleOf(sub.get(), items.get());
-            Out(L"  " + title);
-            if (pickedEntry && title == subTitle)
-                picked = sub;
-        }
+    {
+        ComPtr<IExplorerCommand> root = CreateCommand(getClassObject, CommandClass);
+        ListCommand(root.get(), items.get(), L"", L"", invoke, picked);
     }
     if (invoke.empty())
         return;
@@ -140,6 +147,14 @@ void ListExplorerCommands(const std::wstring& dll, const std::vector<std::wstrin
     Out(L"  Invoke = " + Hex(static_cast<unsigned long>(hr)));
     if (FAILED(hr))
         throw HostError(kExitInvokeFailed, L"Invoke failed: " + Hex(static_cast<unsigned long>(hr)));
+    // The command runs on a thread of the DLL, which holds the module until
+    // it ends: exiting before would end the command with the process.
+    picked.Reset();
+    const auto canUnloadNow = reinterpret_cast<CanUnloadNowFunction>(
+        reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
+    const DWORD start = GetTickCount();
+    while (canUnloadNow && canUnloadNow() != S_OK && GetTickCount() - start < 60000)
+        Sleep(20);
 }
 
 }  // namespace menuhost

@@ -7,7 +7,7 @@ namespace menuhost {
 const wchar_t UsageText[] =
     L"usage: menuhost context <path> [<path>...] [options]\n"
     L"       menuhost drop <target folder> <path> [<path>...] [options]\n"
-    L"       menuhost commands --dll <dll> <path> [<path>...] [--invoke ENTRY/SUB-COMMAND]\n"
+    L"       menuhost commands --dll <dll> <path> [<path>...] [--invoke ENTRY/COMMAND]\n"
     L"                       the Windows 11 menu's entries (IExplorerCommand) that the dll serves\n"
     L"options: --flags N       uFlags of QueryContextMenu (default 0x4, CMF_EXPLORE)\n"
     L"         --verbs         print GetCommandString (GCS_VERBW, GCS_HELPTEXTW) per command\n"

@@ -1,0 +1,70 @@
+#include "shellext/selection_paths.h"
+
+#include "archiver/short_forms.h"
+#include "brxlib/memory.h"
+#include "brxlib/path_forms.h"
+
+namespace {
+
+// DragQueryFileW fills at most 260 units, terminator included.
+const size_t LongestPath = MAX_PATH - 1;
+
+}  // namespace
+
+SelectionPaths::~SelectionPaths()
+{
+    for (int i = 0; i < m_longPaths.count; ++i)
+        brxlib::Free(m_longPaths.data[i].text);
+}
+
+HRESULT SelectionPaths::Add(const void* text, size_t length)
+{
+    CShellExt::PATH_INFO record;
+    ZeroMemory(&record, sizeof(record));
+    if (length <= LongestPath) {
+        CopyMemory(record.path, text, length * sizeof(WCHAR));
+        return Add(record, nullptr);
+    }
+    if (length > LongestExtendedPath)
+        return PathTooLongResult;
+    WCHAR* longPath = brxlib::AllocateZeroed<WCHAR>(length + 1);
+    if (!longPath)
+        return E_OUTOFMEMORY;
+    CopyMemory(longPath, text, length * sizeof(WCHAR));
+    return Add(record, longPath);
+}
+
+HRESULT SelectionPaths::Add(const CShellExt::PATH_INFO& record, WCHAR* longPath)
+{
+    if (!m_selection.append(record)) {
+        brxlib::Free(longPath);
+        return E_OUTOFMEMORY;
+    }
+    const LongPath path = {longPath, m_selection.count - 1};
+    if (longPath && !m_longPaths.append(path)) {
+        brxlib::Free(longPath);
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+
+HRESULT SelectionPaths::Finish()
+{
+    if (m_longPaths.count == 0)
+        return S_OK;
+    brxlib::HeapBuffer<const WCHAR*> texts(static_cast<size_t>(m_longPaths.count));
+    if (!texts)
+        return E_OUTOFMEMORY;
+    for (int i = 0; i < m_longPaths.count; ++i)
+        texts.get()[i] = m_longPaths.data[i].text;
+    SelectionShortForms shortForms(ShortFormLookup::Extended);
+    if (!shortForms.Prepare(texts.get(), m_longPaths.count))
+        return E_OUTOFMEMORY;
+    for (int i = 0; i < m_longPaths.count; ++i) {
+        if (!shortForms.Find(i, m_selection.data[m_longPaths.data[i].record].path)) {
+            m_refused = m_longPaths.data[i].text;
+            return PathTooLongResult;
+        }
+    }
+    return S_OK;
+}
