@@ -85,21 +85,30 @@ bool ReadsAsAnotherFile(const WCHAR* path)
     return !full || FullPathDiffers(path, length, full.get());
 }
 
-bool ToReadableForm(WCHAR* path)
+namespace {
+
+// The short form of a path Win32 reads as another file, looked up in the
+// "\\?\" form (the plain look-up finds the other file), into path[MAX_PATH + 1];
+// false, path unchanged, when there is none the archiver can read.
+bool ReplaceByOwnShortForm(WCHAR* path)
 {
-    if (!ReadsAsAnotherFile(path))
-        return true;
-    // The plain look-up of such a path finds the other file, not this one.
     WCHAR shortPath[MAX_PATH + 1];
     if (!StoreShortForm(path, brxlib::TextLength(path), shortPath) || ReadsAsAnotherFile(shortPath))
         return false;
     return brxlib::CopyText(path, MAX_PATH + 1, shortPath);
 }
 
+}  // namespace
+
+bool ToReadableForm(WCHAR* path)
+{
+    return !ReadsAsAnotherFile(path) || ReplaceByOwnShortForm(path);
+}
+
 bool ToArchiverForm(WCHAR* path)
 {
     if (ReadsAsAnotherFile(path))
-        return ToReadableForm(path);
+        return ReplaceByOwnShortForm(path);
     ShortenInPlace(path);
     return true;
 }

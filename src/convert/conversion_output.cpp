@@ -10,7 +10,7 @@
 namespace {
 
 // The name of the entry path reaches, as the file system holds it (never
-// an 8.3 alias), into entry; looked up in the "\\?\\" form, where "report."
+// an 8.3 alias), into entry; looked up in the "\\?\" form, where "report."
 // is "report." and not "report". S_FALSE when path reaches no entry.
 HRESULT LookUpEntryName(const WCHAR* path, WIN32_FIND_DATAW* entry)
 {
@@ -154,7 +154,7 @@ HRESULT FormConversionPaths(const WCHAR* source, const WCHAR* target, const WCHA
     }
     const WCHAR* folder = target ? target : source;
     size_t folderLength = target ? brxlib::TextLength(target) : static_cast<size_t>(FileNamePart(source) - source);
-    // The source's folder without its last "", unless that is a drive's root.
+    // The source's folder without its last "\", unless that is a drive's root.
     if (!target && folderLength > 3 && source[folderLength - 1] == L'\\')
         --folderLength;
     const HRESULT tooLong = HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
