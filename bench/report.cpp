@@ -66,7 +66,7 @@ void AddRow(const std::string& figure, const std::string& value, const std::stri
 void AddRatioRow(const std::string& figure, double valueMs, double floorMs, double limit)
 {
     const double ratio = floorMs > 0 ? valueMs / floorMs : 0;
-    AddRow(figure, Ms(valueMs), Ms(floorMs), Format("%.2fx", ratio), Format("<= %.1fx", limit),
+    AddRow(figure, Ms(valueMs), Ms(floorMs), Format("%.2fx", ratio), Format("<= %gx", limit),
            floorMs > 0 && ratio <= limit ? Verdict::Met : Verdict::Missed);
 }
 

@@ -130,9 +130,10 @@ SizeResult MeasureSize(const LoadedModule& module, int files)
     const PairedMedians t = {medians[0], medians[1]};
     const double fresh = medians[2];
 
-    AddRatioRow(Format("Initialize, %d files", files), t.value, t.floor, 1.3);
-    AddRow(Format("  same, floor into a fresh array"), Ms(t.value), Ms(fresh),
-           Format("%.2fx", t.value / fresh), "(comparison)", Verdict::Info);
+    // The selection is new memory each time: the floor that reuses one array is for comparison.
+    AddRatioRow(Format("Initialize, %d files", files), t.value, fresh, 1.15);
+    AddRow(Format("  same, floor reusing one array"), Ms(t.value), Ms(t.floor),
+           Format("%.2fx", t.value / t.floor), "(comparison)", Verdict::Info);
     AddNote("Initialize %d files: result 0x%08lX, selection %s the paths; median of %d; %.2f us/file "
             "(floor %.3f us/file, floor into a fresh array %.2f us/file)",
             files, static_cast<unsigned long>(result), matches ? "matches" : "DOES NOT MATCH", runs,

@@ -54,6 +54,8 @@ HRESULT CShellExt::RunArchiverCommand(int code)
         return located;
     }
     if (!ToArchiverForm(TargetFolder)) {
+        if (GetLastError() == ERROR_NOT_ENOUGH_MEMORY)
+            return E_OUTOFMEMORY;
         Refusal.Set(RefusalReason::NameReadsAsAnother, TargetFolder);
         return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
     }

@@ -75,8 +75,8 @@ DWORD WriteLines(BufferedFile& out, const brxlib::simple_array<CShellExt::PATH_I
     const UINT codePage = ListCodePage();
     WCHAR line[MAX_PATH + 1];
     for (int i = 0; i < selection.count; ++i) {
-        if (shorten)
-            shortForms.Get(i, line);
+        if (shorten && !shortForms.Get(i, line))
+            return ERROR_OUTOFMEMORY;
         const WCHAR* text = shorten ? line : selection.data[i].path;
         // Without a short form, "report." would be read as "report": the
         // archiver would pack the neighbour instead of the chosen file.

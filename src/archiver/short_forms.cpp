@@ -261,16 +261,23 @@ bool SelectionShortForms::EnumerateGroups()
 bool SelectionShortForms::Find(int index, WCHAR* line) const
 {
     const Item& item = m_items[m_order[index]];
-    if (item.group >= 0)
-        return JoinFolderEntry(m_groups[item.group].shortFolder, item.shortName[0] ? item.shortName : item.name, line);
-    return LookUpOne(m_lookup, item.path, line);
+    if (item.group < 0)
+        return LookUpOne(m_lookup, item.path, line);
+    if (JoinFolderEntry(m_groups[item.group].shortFolder, item.shortName[0] ? item.shortName : item.name, line))
+        return true;
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return false;
 }
 
-void SelectionShortForms::Get(int index, WCHAR* line) const
+bool SelectionShortForms::Get(int index, WCHAR* line) const
 {
+    if (Find(index, line))
+        return true;
+    if (GetLastError() == ERROR_NOT_ENOUGH_MEMORY)
+        return false;
     // No short form that fits: the path as it is.
-    if (!Find(index, line))
-        brxlib::CopyText(line, MAX_PATH + 1, m_items[m_order[index]].path);
+    brxlib::CopyText(line, MAX_PATH + 1, m_items[m_order[index]].path);
+    return true;
 }
 
 bool JoinFolderEntry(const WCHAR* shortFolder, const WCHAR* component, WCHAR* line)

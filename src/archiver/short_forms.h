@@ -30,10 +30,12 @@ public:
     bool Prepare(const CShellExt::PATH_INFO* paths, int count);
     bool Prepare(const WCHAR* const* paths, int count);
     // The short form of paths[index] into line[MAX_PATH + 1]; false when
-    // there is none that fits.
+    // there is none that fits, or with last error ERROR_NOT_ENOUGH_MEMORY
+    // when memory ran out before that could be told.
     bool Find(int index, WCHAR* line) const;
-    // Find, or the path itself where it finds nothing.
-    void Get(int index, WCHAR* line) const;
+    // Find, or the path itself where it finds nothing; false only when
+    // memory ran out.
+    bool Get(int index, WCHAR* line) const;
 
     struct Item;
     struct Group;

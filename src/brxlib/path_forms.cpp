@@ -93,8 +93,12 @@ namespace {
 bool ReplaceByOwnShortForm(WCHAR* path)
 {
     WCHAR shortPath[MAX_PATH + 1];
-    if (!StoreShortForm(path, brxlib::TextLength(path), shortPath) || ReadsAsAnotherFile(shortPath))
+    if (!StoreShortForm(path, brxlib::TextLength(path), shortPath))
         return false;
+    if (ReadsAsAnotherFile(shortPath)) {
+        SetLastError(ERROR_INVALID_NAME);
+        return false;
+    }
     return brxlib::CopyText(path, MAX_PATH + 1, shortPath);
 }
 
@@ -116,6 +120,8 @@ bool ToArchiverForm(WCHAR* path)
 bool LookUpShortForm(const WCHAR* path, WCHAR* shortPath)
 {
     const DWORD length = GetShortPathNameW(path, shortPath, MAX_PATH);
+    if (length >= MAX_PATH)
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
     return length > 0 && length < MAX_PATH;
 }
 
@@ -129,8 +135,10 @@ bool LookUpLongForm(const WCHAR* path, brxlib::HeapBuffer<WCHAR>& longForm)
 
 bool StoreShortForm(const WCHAR* path, size_t length, WCHAR* record)
 {
-    if (length > LongestExtendedPath)
+    if (length > LongestExtendedPath) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return false;
+    }
     WCHAR* extended = ExtendedForm(path, length);
     if (!extended)
         return false;
@@ -140,8 +148,11 @@ bool StoreShortForm(const WCHAR* path, size_t length, WCHAR* record)
     WCHAR shortForm[MAX_PATH + 8];
     const DWORD units = GetShortPathNameW(extended, shortForm, ARRAYSIZE(shortForm));
     brxlib::Free(extended);
-    if (units == 0 || units >= ARRAYSIZE(shortForm))
+    if (units == 0 || units >= ARRAYSIZE(shortForm)) {
+        if (units)
+            SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return false;
+    }
     // The prefix goes again: the archiver and the shell get plain paths.
     WCHAR* text = shortForm;
     if (StartsWith(text, ExtendedUncPrefix)) {
@@ -152,7 +163,9 @@ bool StoreShortForm(const WCHAR* path, size_t length, WCHAR* record)
     } else if (StartsWith(text, ExtendedPrefix)) {
         text += brxlib::TextLength(ExtendedPrefix);
     }
-    if (brxlib::TextLength(text) > MAX_PATH - 1)
+    if (brxlib::TextLength(text) > MAX_PATH - 1) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return false;
+    }
     return brxlib::CopyText(record, MAX_PATH + 1, text);
 }

@@ -32,13 +32,15 @@ bool ReadsAsAnotherFile(const WCHAR* path);
 // Leaves path[MAX_PATH + 1] as it is when Win32 reads it as the entry it
 // names; otherwise replaces it by its short form, looked up in the "\\?\"
 // form. False, path unchanged, when no plain path names the entry (no
-// short form, as on volumes without 8.3 names).
+// short form, as on volumes without 8.3 names); last error
+// ERROR_NOT_ENOUGH_MEMORY when memory ran out before that could be told.
 bool ToReadableForm(WCHAR* path);
 
 // Replaces path[MAX_PATH + 1] by the form the archiver is to read: its short
 // form where the volume gives one that fits (ShortenInPlace), as
 // ToReadableForm for a path Win32 would read as another file. False, path
-// unchanged, when no plain path names the entry.
+// unchanged, when no plain path names the entry (last error as for
+// ToReadableForm).
 bool ToArchiverForm(WCHAR* path);
 
 // GetShortPathNameW of path into shortPath[MAX_PATH + 1]; false when it
@@ -52,5 +54,7 @@ bool LookUpLongForm(const WCHAR* path, brxlib::HeapBuffer<WCHAR>& longForm);
 // Writes into record[MAX_PATH + 1] the short form of an absolute path of
 // any length (up to LongestExtendedPath units), looked up in its "\\?\"
 // form and given back without that prefix. False when the volume gives no
-// short form or the short form does not fit 259 characters either.
+// short form or the short form does not fit 259 characters either; last
+// error ERROR_NOT_ENOUGH_MEMORY when memory ran out first, which a caller
+// must not take for a path without a short form.
 bool StoreShortForm(const WCHAR* path, size_t length, WCHAR* record);

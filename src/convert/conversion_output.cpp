@@ -42,7 +42,7 @@ void AppendJoined(brxlib::TextBuilder& text, const WCHAR* folder, size_t folderL
     text.Append(name);
 }
 
-enum class Fit { Fits, TooLong, ReadsAsAnother };
+enum class Fit { Fits, TooLong, ReadsAsAnother, OutOfMemory };
 
 Fit JoinOutput(const WCHAR* folder, size_t folderLength, const WCHAR* name, WCHAR* output)
 {
@@ -62,7 +62,7 @@ Fit PlaceOutput(const WCHAR* folder, size_t folderLength, const WCHAR* name, WCH
         return asGiven;
     WCHAR shortFolder[MAX_PATH + 1];
     if (!StoreShortForm(folder, folderLength, shortFolder))
-        return asGiven;
+        return GetLastError() == ERROR_NOT_ENOUGH_MEMORY ? Fit::OutOfMemory : asGiven;
     const Fit shortened = JoinOutput(shortFolder, brxlib::TextLength(shortFolder), name, output);
     return shortened == Fit::Fits || asGiven == Fit::ReadsAsAnother ? shortened : asGiven;
 }
@@ -167,6 +167,8 @@ HRESULT FormConversionPaths(const WCHAR* source, const WCHAR* target, const WCHA
         return tooLong;
     }
     const Fit fit = PlaceOutput(folder, folderLength, paths->outputName, paths->output);
+    if (fit == Fit::OutOfMemory)
+        return E_OUTOFMEMORY;
     if (fit == Fit::TooLong)
         return RefuseOutput(RefusalReason::PathTooLong, tooLong, folder, folderLength, paths->outputName, refusal);
     if (fit == Fit::ReadsAsAnother)
@@ -178,6 +180,8 @@ HRESULT FormConversionPaths(const WCHAR* source, const WCHAR* target, const WCHA
         return tooLong;
     }
     if (!ToReadableForm(paths->source)) {
+        if (GetLastError() == ERROR_NOT_ENOUGH_MEMORY)
+            return E_OUTOFMEMORY;
         refusal.Set(RefusalReason::NameReadsAsAnother, source);
         return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
     }

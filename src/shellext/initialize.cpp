@@ -46,10 +46,11 @@ HRESULT CShellExt::ReadLongTargetFolder(PCIDLIST_ABSOLUTE pidlFolder)
     const size_t length = brxlib::TextLength(path);
     // A path that fits would have come from SHGetPathFromIDListW: not a folder to drop into.
     const bool stored = length <= MAX_PATH - 1 || StoreShortForm(path, length, TargetFolder);
+    const bool outOfMemory = !stored && GetLastError() == ERROR_NOT_ENOUGH_MEMORY;
     CoTaskMemFree(path);
     if (!stored) {
         ZeroMemory(TargetFolder, sizeof(TargetFolder));
-        return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+        return outOfMemory ? E_OUTOFMEMORY : HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
     }
     return S_OK;
 }

@@ -34,6 +34,8 @@ public:
     const WCHAR* Refused() const { return m_refused; }
 
 private:
+    CShellExt::PATH_INFO* NewRecord();
+
     struct LongPath {
         WCHAR* text;
         int record;

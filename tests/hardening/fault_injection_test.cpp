@@ -15,6 +15,7 @@
 #include "testkit/core_object.h"
 #include "support/data_objects.h"
 #include "support/environment.h"
+#include "support/explorer_commands.h"
 #include "support/invoke.h"
 #include "support/menu_tree.h"
 #include "support/morvane_dll.h"
@@ -229,6 +230,56 @@ TEST_F(FaultInjection, EveryAllocationFailingInTheWorker)
     test_alloc::OnFailure(nullptr);
     EXPECT_TRUE(Exists(work / L"a.lzh"));
     EXPECT_GE(failures, 5);
+    printf("failure points: %ld\n", failures);
+}
+
+// A command of the Windows 11 menu with the nth allocation failing, in
+// Invoke or on the command's thread, on items of every kind the capture
+// handles: a plain path, one past 259 units (its short form looked up at
+// the end), a name Win32 reads as another ("a."), a path twice. Each round
+// leaves no block, no list, no box and the module count at zero: memory
+// running out is no refusal to tell. A failure in Invoke is its result, one
+// on the thread runs nothing.
+TEST_F(FaultInjection, EveryAllocationFailingInANewMenuCommand)
+{
+    const std::wstring deep = hardening::MakeFolderOfLength(L"\\\\?\\" + work.path(), 4 + 280).substr(4);
+    const std::vector<std::wstring> paths = {source, deep + L"\\x.txt", work / L"a.", source};
+    for (size_t i = 1; i < 3; ++i)
+        WriteBytes(L"\\\\?\\" + paths[i], "x");
+    ComPtr<IShellItemArray> items = PathItemArray(paths);
+    BoxAnswerer answerer;
+    const long live = test_alloc::LiveBlocks();
+    long failures = 0;
+    for (long n = 1; n < 1000; ++n) {
+        HRESULT hr = E_FAIL;
+        {
+            ComPtr<IExplorerCommand> root;
+            ASSERT_EQ(CreateMorvaneCommand(IID_IExplorerCommand, root.put_void()), S_OK);
+            ComPtr<IExplorerCommand> zip = FindCommand(L"圧縮/.zip", root.get());
+            ASSERT_TRUE(zip);
+            test_alloc::Reset();
+            test_alloc::FailAt(n);
+            hr = zip->Invoke(items.get(), nullptr);
+        }
+        ASSERT_TRUE(WaitUntil([] { return InterlockedCompareExchange(&ModuleLockCount, 0, 0) == 0; }, ChildLimitMs))
+            << "allocation " << n << ": the module is held";
+        const bool injected = test_alloc::Allocations() >= n;
+        test_alloc::FailAt(0);
+        EXPECT_EQ(test_alloc::LiveBlocks(), live) << "allocation " << n << " leaked";
+        if (!injected) {
+            EXPECT_EQ(hr, S_OK);
+            break;
+        }
+        ++failures;
+        EXPECT_TRUE(hr == E_OUTOFMEMORY || hr == S_OK) << n << " " << std::hex << hr;
+        ASSERT_TRUE(answerer.Seen().empty()) << "allocation " << n << ": " << Utf8(answerer.Seen()[0].text);
+        EXPECT_TRUE(MrvEntries(temp.path()).empty()) << "allocation " << n;
+        EXPECT_TRUE(standin_log::ReadLog(log).empty()) << "allocation " << n;
+    }
+    std::vector<standin_log::Record> got;
+    ASSERT_TRUE(standin_log::WaitForRecords(log, 1, ChildLimitMs, &got));
+    EXPECT_EQ(std::count(got[0].listbytes.begin(), got[0].listbytes.end(), '\n'), 4) << got[0].listbytes;
+    EXPECT_GE(failures, 8);
     printf("failure points: %ld\n", failures);
 }
 

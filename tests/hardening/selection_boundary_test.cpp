@@ -1,7 +1,9 @@
-// Selections whose paths sit on both sides of the 259-character bound, and
-// drop blocks of any shape: the selection holds the exact paths or nothing.
+// Selections whose paths sit on both sides of the 259-character bound, drop
+// blocks of any shape, and item arrays of the Windows 11 menu: the selection
+// holds the exact paths or nothing, and a command runs the chosen files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "hardening/hardening_support.h"
@@ -9,6 +11,11 @@
 #include "testkit/core_object.h"
 #include "support/data_objects.h"
 #include "support/environment.h"
+#include "support/explorer_commands.h"
+#include "support/invoke.h"
+#include "support/morvane_dll.h"
+#include "support/seed_tables.h"
+#include "support/standin.h"
 
 namespace {
 
@@ -267,6 +274,211 @@ TEST(DropBlockProperty, WideListAtAnOddOffsetIsReadWhole)
     ASSERT_EQ(selection.count, 2);
     EXPECT_EQ(std::wstring(selection.data[0].path), paths[0]);
     EXPECT_EQ(std::wstring(selection.data[1].path), paths[1]);
+}
+
+// The new menu's commands on random item arrays (hand-made where Wine's own
+// cannot hold the item, see PathItemArray). What the archiver may be handed
+// for a file is found from the platform alone: its short form, which must
+// open the same file as a plain path, fit 259 units and be held by the code
+// page. The first item past 259 units without one refuses the pick; else
+// the first item without one refuses the command; else one list names every
+// item, in order, twice where it was picked twice.
+class NewMenuSelection : public ::testing::Test {
+protected:
+    enum class Outcome { Runs, TooLong, ReadsAsAnother, NotInCodePage };
+    struct File {
+        std::wstring path;
+        Outcome outcome;  // of a selection of this file alone
+        bool wineHolds;   // an item of Wine's own arrays gives this path back whole
+    };
+
+    void SetUp() override
+    {
+        EnsureOle();
+        SettingsScope::EnableMenus(seed::EveryFormat());
+        for (const wchar_t* name : {L"a.txt", L"Report of the year.txt", L"データ 一覧.txt", L"Ünïcödé.txt",
+                                    L"\xd83d\xde00 smile.txt", L"report", L"notes", L"report.", L"notes ", L"aux.c"})
+            Add(folder / name);
+        for (size_t length : {255, 259, 260, 261, 300, 1000})
+            Add(Folders(folder.path(), length - 14, 100) + L"\\Long file.txt");
+        // 8.3 names all along: the short form is about as long as the path.
+        Add(Folders(folder.path(), 300, 8) + L"\\x.txt");
+    }
+
+    // A folder of that whole length below base, of names of at most longest units.
+    static std::wstring Folders(const std::wstring& base, size_t length, size_t longest)
+    {
+        std::wstring path = base;
+        while (path.size() < length) {
+            const size_t left = length - path.size() - 1;
+            size_t name = std::min(left, longest);
+            if (left - name == 1)
+                name -= 2;  // one unit left would hold no "\\" and name
+            path += L"\\" + std::wstring(name, longest == 8 ? L'e' : L'f');
+            CreateDirectoryW((L"\\\\?\\" + path).c_str(), nullptr);
+        }
+        return path;
+    }
+
+    // Wine's items give names with a trailing dot or space, device names
+    // and paths past 259 units back changed.
+    void Add(const std::wstring& path)
+    {
+        HANDLE file = CreateFileW((L"\\\\?\\" + path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE) << path.size();
+        CloseHandle(file);
+        const wchar_t last = path.back();
+        files.push_back({path, Expected(path),
+                         path.size() <= MAX_PATH - 1 && last != L'.' && last != L' ' && path.find(L"aux") == path.npos});
+    }
+
+    // Opened as a plain path, line is the file at chosen.
+    static bool OpensChosenFile(const std::wstring& line, const std::wstring& chosen)
+    {
+        BY_HANDLE_FILE_INFORMATION info[2] = {};
+        int opened = 0;
+        for (const std::wstring& path : {line, L"\\\\?\\" + chosen}) {
+            HANDLE file = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+            if (file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &info[opened]))
+                ++opened;
+            if (file != INVALID_HANDLE_VALUE)
+                CloseHandle(file);
+        }
+        return opened == 2 && info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+               info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
+    }
+
+    static Outcome Expected(const std::wstring& path)
+    {
+        std::wstring line(32768, L'\0');
+        const DWORD length = GetShortPathNameW((L"\\\\?\\" + path).c_str(), &line[0], 32768);
+        line = length > 4 && length < 32768 ? line.substr(4, length - 4) : path;
+        if (line.size() > MAX_PATH - 1)
+            return path.size() > MAX_PATH - 1 ? Outcome::TooLong : Outcome::ReadsAsAnother;
+        if (!OpensChosenFile(line, path))
+            return Outcome::ReadsAsAnother;
+        BOOL lossy = FALSE;
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, line.c_str(), -1, nullptr, 0, nullptr, &lossy);
+        return lossy ? Outcome::NotInCodePage : Outcome::Runs;
+    }
+
+    // The new menu's title of a classic item: without its access key.
+    static std::wstring Title(const wchar_t* label)
+    {
+        const std::wstring text = label;
+        return text.substr(0, text.find(L"(&"));
+    }
+
+    static std::wstring Tree(size_t count, bool allFiles)
+    {
+        if (!count || !allFiles)
+            return L"Morvane: hidden\n";
+        std::wstring tree = L"Morvane\n  解凍\n";
+        for (const wchar_t* command : seed::ExtractCommands)
+            tree += L"    " + Title(command) + L"\n";
+        tree += L"  圧縮\n";
+        for (const seed::CompressFormat& format : seed::CompressFormats)
+            tree += L"    " + std::wstring(format.label) + L"\n";
+        tree += count == 1 ? L"  変換\n" : L"  変換: hidden\n";
+        for (size_t i = 0; count == 1 && i < 7; ++i)
+            tree += L"    " + std::wstring(seed::ConversionTargets[i].label) + L"\n";
+        return tree;
+    }
+
+    SettingsScope settings;
+    StandinScope standin;
+    TempFolder folder;
+    BoxAnswerer answerer;
+    std::vector<File> files;
+};
+
+// Items are read in order: the first that is no file ends the reading, and
+// a path before it that fits no form is still told.
+TEST_F(NewMenuSelection, RandomItemArraysRunExactlyTheChosenFilesOrAreRefused)
+{
+    ASSERT_EQ(files[9].outcome, Outcome::ReadsAsAnother) << "Wine reads aux.c as the device, as Windows 10 does";
+    ASSERT_EQ(files[12].outcome, Outcome::Runs) << "a path past 259 units travels in its short form";
+    ASSERT_EQ(files.back().outcome, Outcome::TooLong);
+    std::vector<std::wstring> titles;
+    for (const wchar_t* command : seed::ExtractCommands)
+        titles.push_back(L"解凍/" + Title(command));
+    for (const seed::CompressFormat& format : seed::CompressFormats)
+        titles.push_back(std::wstring(L"圧縮/") + format.label);
+    const std::vector<std::wstring> before = MrvEntries();
+    Random random(0x5EED0007u);
+    size_t runs = 0, boxes = 0;
+    long cases = 0;
+    for (; cases < 40 && !HasFailure(); ++cases) {
+        // Indices into files; -1 for an item that is no file.
+        std::vector<int> picked;
+        const bool runsOnly = random.Chance(50);
+        const int count = random.Chance(5) ? 0 : random.Chance(70) ? random.Between(1, 6) : random.Between(7, 300);
+        while (picked.size() < static_cast<size_t>(count)) {
+            const int index = random.Between(0, static_cast<int>(files.size()) - 1);
+            if (files[index].outcome == Outcome::Runs || !runsOnly)
+                picked.push_back(index);
+        }
+        if (count && random.Chance(10))
+            picked.insert(picked.begin() + random.Between(0, count), -1);
+        std::vector<std::wstring> paths;
+        bool wineHolds = count > 0;
+        for (int index : picked) {
+            paths.push_back(index < 0 ? std::wstring() : files[index].path);
+            wineHolds = wineHolds && index >= 0 && files[index].wineHolds;
+        }
+        const size_t read = std::find(picked.begin(), picked.end(), -1) - picked.begin();
+        ComPtr<IShellItemArray> items = wineHolds && random.Chance(60) ? ItemArray(paths) : PathItemArray(paths);
+        const std::string what = "case " + std::to_string(cases) + ", " + std::to_string(paths.size()) + " items";
+        ASSERT_EQ(DescribeCommands(items.get()), Tree(paths.size(), read == paths.size())) << what;
+
+        const HRESULT hr = FindCommand(random.Pick(titles))->Invoke(items.get(), nullptr);
+        ASSERT_TRUE(WaitUntil([] { return Dll().CanUnloadNow() == S_OK; }, 20000)) << what << ": the module is held";
+        const std::vector<SeenBox> seen = answerer.Seen();
+        const auto first = [&](size_t end, Outcome a, Outcome b) {
+            for (size_t k = 0; k < end; ++k)
+                if (files[picked[k]].outcome == a || files[picked[k]].outcome == b)
+                    return static_cast<int>(k);
+            return -1;
+        };
+        int refused = first(read, Outcome::TooLong, Outcome::TooLong);
+        if (refused < 0 && count && read == picked.size())
+            refused = first(read, Outcome::ReadsAsAnother, Outcome::NotInCodePage);
+        if (refused >= 0) {
+            const File& file = files[picked[refused]];
+            EXPECT_EQ(hr, file.outcome == Outcome::TooLong ? TooLong : S_OK) << what;
+            const wchar_t* reason = file.outcome == Outcome::TooLong ? L"パスが長すぎるため、"
+                                    : file.outcome == Outcome::ReadsAsAnother
+                                        ? L"次のファイルの名前は通常のパスで正しく表せないため、"
+                                        : L"次のファイルの名前はこのシステムの文字コードで表せないため、";
+            ASSERT_EQ(seen.size(), ++boxes) << what;
+            EXPECT_EQ(seen.back().text, reason + std::wstring(L"Morvane に渡せません。\n\n") + file.path) << what;
+        } else if (!count || read < picked.size()) {
+            EXPECT_TRUE(FAILED(hr)) << what;
+        } else {
+            EXPECT_EQ(hr, S_OK) << what;
+            const std::vector<standin_log::Record> records = standin.WaitFor(++runs);
+            ASSERT_EQ(records.size(), runs) << what;
+            const std::string& bytes = records.back().listbytes;
+            std::wstring list(bytes.size(), L'\0');
+            list.resize(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()),
+                                                                &list[0], static_cast<int>(list.size()))));
+            size_t start = 0;
+            for (size_t k = 0; k < picked.size(); ++k) {
+                const size_t end = list.find(L"\r\n", start);
+                ASSERT_NE(end, std::wstring::npos) << what << ": " << k << " lines";
+                EXPECT_TRUE(OpensChosenFile(list.substr(start, end - start), files[picked[k]].path)) << what << ", " << k;
+                start = end + 2;
+            }
+            EXPECT_EQ(start, list.size()) << what << ": lines after the last item";
+        }
+        ASSERT_EQ(seen.size(), boxes) << what << ": " << (seen.empty() ? "" : Utf8(seen.back().text));
+    }
+    EXPECT_TRUE(hardening::WaitForChildren(L"Morvane.exe", 60000));
+    EXPECT_EQ(standin.Records().size(), runs) << "a run the model did not expect";
+    EXPECT_TRUE(NewEntries(before, MrvEntries()).empty()) << "a list file left in the temporary folder";
+    hardening::ReportCases(random, cases);
+    printf("archiver runs: %zu, refusals told: %zu\n", runs, boxes);
 }
 
 }  // namespace

@@ -7,15 +7,12 @@
 
 #include <regex>
 
-#include "module/module.h"
-#include "shellext/explorer_command.h"
 #include "support/data_objects.h"
 #include "support/environment.h"
 #include "support/explorer_commands.h"
 #include "support/invoke.h"
 #include "support/morvane_dll.h"
 #include "support/standin.h"
-#include "support/test_allocator.h"
 #include "tools/tar_craft.h"
 
 namespace {
@@ -235,41 +232,6 @@ TEST_F(ExplorerCommandTest, InvokeReturnsAtOnceAndTheCommandHoldsTheModule)
     }
     EXPECT_EQ(RefCount(&site), 1u) << "every holder let the site go";
     EXPECT_TRUE(standin.Records().empty());
-}
-
-// Memory running out anywhere in Invoke, or on the command's thread, runs
-// nothing and leaves no block behind; a failure in Invoke is its result.
-// Through the module's code linked into the test, whose allocator can fail.
-TEST_F(ExplorerCommandTest, AllocationFailureAnywhereRunsNothingAndLeaksNothing)
-{
-    SettingsScope::EnableMenus({L"zip"});
-    ComPtr<IExplorerCommand> root;
-    ASSERT_EQ(CreateMorvaneCommand(IID_IExplorerCommand, root.put_void()), S_OK);
-    ComPtr<IExplorerCommand> zip = FindCommand(L"圧縮/.zip", root.get());
-    ASSERT_TRUE(zip);
-    ComPtr<IShellItemArray> items = ItemArray({source, other});
-    const LONG held = ModuleLockCount;
-    int failures = 0;
-    for (long n = 1;; ++n) {
-        test_alloc::Reset();
-        const long live = test_alloc::LiveBlocks();
-        test_alloc::FailAt(n);
-        const HRESULT hr = zip->Invoke(items.get(), nullptr);
-        EXPECT_TRUE(WaitUntil([&] { return InterlockedCompareExchange(&ModuleLockCount, 0, 0) == held; }, 10000));
-        const bool injected = test_alloc::Allocations() >= n;
-        test_alloc::Reset();
-        if (!injected) {
-            EXPECT_EQ(hr, S_OK);
-            break;
-        }
-        ++failures;
-        EXPECT_TRUE(hr == E_OUTOFMEMORY || hr == S_OK) << n << " " << std::hex << hr;
-        EXPECT_EQ(test_alloc::LiveBlocks(), live) << n;
-    }
-    EXPECT_GE(failures, 4);
-    EXPECT_EQ(standin.WaitFor(1).size(), 1u);
-    Sleep(300);
-    EXPECT_EQ(standin.Records().size(), 1u) << "only the run without a failure";
 }
 
 }  // namespace

@@ -65,7 +65,107 @@ void Describe(IExplorerCommand* command, IShellItemArray* items, const std::wstr
         Describe(sub.get(), items, indent + L"  ", text);
 }
 
+// One path of a PathItemArray; only what a handler asks of an item answers.
+class PathItem : public IShellItem {
+public:
+    explicit PathItem(const std::wstring& path) : m_path(path) {}
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        const bool ours = IsEqualIID(riid, IID_IShellItem) || IsEqualIID(riid, IID_IUnknown);
+        *ppv = ours ? (AddRef(), this) : nullptr;
+        return ours ? S_OK : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&m_count); }
+    STDMETHODIMP_(ULONG) Release() override
+    {
+        const LONG count = InterlockedDecrement(&m_count);
+        if (!count)
+            delete this;
+        return count;
+    }
+    STDMETHODIMP BindToHandler(IBindCtx*, REFGUID, REFIID, void** ppv) override { return *ppv = nullptr, E_NOTIMPL; }
+    STDMETHODIMP GetParent(IShellItem** ppsi) override { return *ppsi = nullptr, E_NOTIMPL; }
+    STDMETHODIMP GetDisplayName(SIGDN sigdn, LPWSTR* name) override
+    {
+        *name = nullptr;
+        if (sigdn != SIGDN_FILESYSPATH || m_path.empty())
+            return E_INVALIDARG;
+        *name = static_cast<LPWSTR>(CoTaskMemAlloc((m_path.size() + 1) * sizeof(wchar_t)));
+        return *name ? (wcscpy(*name, m_path.c_str()), S_OK) : E_OUTOFMEMORY;
+    }
+    STDMETHODIMP GetAttributes(SFGAOF mask, SFGAOF* attributes) override
+    {
+        *attributes = m_path.empty() ? 0 : mask & SFGAO_FILESYSTEM;
+        return *attributes == mask ? S_OK : S_FALSE;
+    }
+    STDMETHODIMP Compare(IShellItem*, SICHINTF, int*) override { return E_NOTIMPL; }
+
+private:
+    virtual ~PathItem() = default;
+    const std::wstring m_path;
+    LONG m_count = 1;
+};
+
+class PathArray : public IShellItemArray {
+public:
+    explicit PathArray(const std::vector<std::wstring>& paths)
+    {
+        for (const std::wstring& path : paths)
+            m_items.emplace_back(new PathItem(path));
+    }
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        const bool ours = IsEqualIID(riid, IID_IShellItemArray) || IsEqualIID(riid, IID_IUnknown);
+        *ppv = ours ? (AddRef(), this) : nullptr;
+        return ours ? S_OK : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&m_count); }
+    STDMETHODIMP_(ULONG) Release() override
+    {
+        const LONG count = InterlockedDecrement(&m_count);
+        if (!count)
+            delete this;
+        return count;
+    }
+    STDMETHODIMP BindToHandler(IBindCtx*, REFGUID, REFIID, void** ppv) override { return *ppv = nullptr, E_NOTIMPL; }
+    STDMETHODIMP GetPropertyStore(GETPROPERTYSTOREFLAGS, REFIID, void** ppv) override { return *ppv = nullptr, E_NOTIMPL; }
+    STDMETHODIMP GetPropertyDescriptionList(REFPROPERTYKEY, REFIID, void** ppv) override
+    {
+        return *ppv = nullptr, E_NOTIMPL;
+    }
+    // SIATTRIBFLAGS_AND, as the shell's own array: the attributes every item has.
+    STDMETHODIMP GetAttributes(SIATTRIBFLAGS flags, SFGAOF mask, SFGAOF* attributes) override
+    {
+        if (flags != SIATTRIBFLAGS_AND)
+            return E_NOTIMPL;
+        *attributes = mask;
+        for (const ComPtr<IShellItem>& item : m_items) {
+            SFGAOF one = 0;
+            item->GetAttributes(mask, &one);
+            *attributes &= one;
+        }
+        return *attributes == mask ? S_OK : S_FALSE;
+    }
+    STDMETHODIMP GetCount(DWORD* count) override { return *count = static_cast<DWORD>(m_items.size()), S_OK; }
+    STDMETHODIMP GetItemAt(DWORD index, IShellItem** item) override
+    {
+        *item = index < m_items.size() ? m_items[index].get() : nullptr;
+        return *item ? ((*item)->AddRef(), S_OK) : E_INVALIDARG;
+    }
+    STDMETHODIMP EnumItems(IEnumShellItems** items) override { return *items = nullptr, E_NOTIMPL; }
+
+private:
+    virtual ~PathArray() = default;
+    std::vector<ComPtr<IShellItem>> m_items;
+    LONG m_count = 1;
+};
+
 }  // namespace
+
+ComPtr<IShellItemArray> PathItemArray(const std::vector<std::wstring>& paths)
+{
+    return ComPtr<IShellItemArray>(new PathArray(paths));
+}
 
 ComPtr<IExplorerCommand> CreateRootCommand()
 {

@@ -16,6 +16,13 @@ ComPtr<IExplorerCommand> CreateRootCommand();
 // The shell items of paths, in one array, as Explorer hands a selection over.
 ComPtr<IShellItemArray> ItemArray(const std::vector<std::wstring>& paths);
 
+// An item array of the tests' own that hands each path out as Windows'
+// array does (GetDisplayName with SIGDN_FILESYSPATH gives it whole): Wine's
+// arrays cut a path past 259 units and cannot hold "name." or "name ". An
+// empty path stands for an item that is no file (no SFGAO_FILESYSTEM, no
+// file-system path).
+ComPtr<IShellItemArray> PathItemArray(const std::vector<std::wstring>& paths);
+
 // The tree under the root for items: each object's title (": hidden" when
 // hidden), each level indented by two more; flags, the root's canonical
 // name and the hidden ones' sub-commands are checked on the way.
