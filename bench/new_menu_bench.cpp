@@ -208,10 +208,15 @@ void MeasureNewMenuInvoke(const LoadedModule& module)
         return;
     }
     AddRatioRow("new menu Invoke returns, 10000 files", Median(returned), Median(bare), 1.5);
-    AddRatioRow("  archiver started, against classic", Median(started), Median(classic), 1.2);
+    // The new menu must ask every item its path, which the classic menu is
+    // handed in one block: that loop is part of what it is measured against.
+    std::vector<double> classicAndPaths;
+    for (size_t i = 0; i < classic.size(); ++i)
+        classicAndPaths.push_back(classic[i] + bare[i]);
+    AddRatioRow("  archiver started, against classic", Median(started), Median(classicAndPaths), 1.2);
     AddNote("new menu Invoke on %d files of one folder: returns against a bare GetDisplayName(SIGDN_FILESYSPATH) "
             "loop over the same items; archiver started (its command's thread ended) against the classic "
-            "InvokeCommand of \"ここに解凍\" after an untimed Initialize; each run started one archiver, ended "
+            "InvokeCommand of \"ここに解凍\" after an untimed Initialize plus that loop; each run started one archiver, ended "
             "untimed at once; median of %d rounds",
             Files, Runs);
 }
