@@ -4,6 +4,11 @@
 #include "module/module.h"
 #include "shellext/shell_ext.h"
 
+CShellExtClassFactory::CShellExtClassFactory(ObjectCreator create) : m_refCount(0), m_create(create)
+{
+    InterlockedIncrement(&ModuleLockCount);
+}
+
 STDMETHODIMP CShellExtClassFactory::QueryInterface(REFIID riid, void** ppv)
 {
     if (!ppv)

@@ -12,7 +12,8 @@ HRESULT CreateShellExtObject(REFIID riid, void** ppv);
 // DllGetClassObject call.
 class CShellExtClassFactory : public IClassFactory {
 public:
-    explicit CShellExtClassFactory(ObjectCreator create = CreateShellExtObject) : m_refCount(0), m_create(create) {}
+    // A live factory holds the module, whoever made it.
+    explicit CShellExtClassFactory(ObjectCreator create = CreateShellExtObject);
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
     STDMETHODIMP_(ULONG) AddRef() override;

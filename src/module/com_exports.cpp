@@ -42,7 +42,6 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv)
     if (!memory)
         return E_OUTOFMEMORY;
     CShellExtClassFactory* factory = new (memory) CShellExtClassFactory(create);
-    InterlockedIncrement(&ModuleLockCount);
     // Hold a reference over QueryInterface so that a refused interface frees the factory.
     factory->AddRef();
     const HRESULT hr = factory->QueryInterface(riid, ppv);

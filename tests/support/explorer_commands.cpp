@@ -65,13 +65,13 @@ void Describe(IExplorerCommand* command, IShellItemArray* items, const std::wstr
         Describe(sub.get(), items, indent + L"  ", text);
 }
 
-// One path of a PathItemArray; only what a handler asks of an item answers.
-class PathItem : public IShellItem {
+// IUnknown for an object of the tests' own with one interface, deleted at its last Release.
+template <class Interface>
+class OneInterface : public Interface {
 public:
-    explicit PathItem(const std::wstring& path) : m_path(path) {}
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
     {
-        const bool ours = IsEqualIID(riid, IID_IShellItem) || IsEqualIID(riid, IID_IUnknown);
+        const bool ours = IsEqualIID(riid, __uuidof(Interface)) || IsEqualIID(riid, IID_IUnknown);
         *ppv = ours ? (AddRef(), this) : nullptr;
         return ours ? S_OK : E_NOINTERFACE;
     }
@@ -83,6 +83,18 @@ public:
             delete this;
         return count;
     }
+
+protected:
+    virtual ~OneInterface() = default;
+
+private:
+    LONG m_count = 1;
+};
+
+// One path of a PathItemArray; only what a handler asks of an item answers.
+class PathItem : public OneInterface<IShellItem> {
+public:
+    explicit PathItem(const std::wstring& path) : m_path(path) {}
     STDMETHODIMP BindToHandler(IBindCtx*, REFGUID, REFIID, void** ppv) override { return *ppv = nullptr, E_NOTIMPL; }
     STDMETHODIMP GetParent(IShellItem** ppsi) override { return *ppsi = nullptr, E_NOTIMPL; }
     STDMETHODIMP GetDisplayName(SIGDN sigdn, LPWSTR* name) override
@@ -101,31 +113,15 @@ public:
     STDMETHODIMP Compare(IShellItem*, SICHINTF, int*) override { return E_NOTIMPL; }
 
 private:
-    virtual ~PathItem() = default;
     const std::wstring m_path;
-    LONG m_count = 1;
 };
 
-class PathArray : public IShellItemArray {
+class PathArray : public OneInterface<IShellItemArray> {
 public:
     explicit PathArray(const std::vector<std::wstring>& paths)
     {
         for (const std::wstring& path : paths)
             m_items.emplace_back(new PathItem(path));
-    }
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
-    {
-        const bool ours = IsEqualIID(riid, IID_IShellItemArray) || IsEqualIID(riid, IID_IUnknown);
-        *ppv = ours ? (AddRef(), this) : nullptr;
-        return ours ? S_OK : E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&m_count); }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        const LONG count = InterlockedDecrement(&m_count);
-        if (!count)
-            delete this;
-        return count;
     }
     STDMETHODIMP BindToHandler(IBindCtx*, REFGUID, REFIID, void** ppv) override { return *ppv = nullptr, E_NOTIMPL; }
     STDMETHODIMP GetPropertyStore(GETPROPERTYSTOREFLAGS, REFIID, void** ppv) override { return *ppv = nullptr, E_NOTIMPL; }
@@ -155,9 +151,7 @@ public:
     STDMETHODIMP EnumItems(IEnumShellItems** items) override { return *items = nullptr, E_NOTIMPL; }
 
 private:
-    virtual ~PathArray() = default;
     std::vector<ComPtr<IShellItem>> m_items;
-    LONG m_count = 1;
 };
 
 }  // namespace
