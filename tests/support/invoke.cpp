@@ -72,7 +72,11 @@ std::wstring MessageBoxText(HWND box)
 
 void PressOk(HWND box)
 {
-    SendMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+    // Bounded: a box whose thread stops answering fails the test that waits
+    // for it to go, instead of holding this process until ctest's time-out.
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)),
+                        SMTO_NORMAL, 10000, &result);
 }
 
 SeenBox DescribeBox(HWND box)
