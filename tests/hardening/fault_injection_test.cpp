@@ -72,8 +72,11 @@ protected:
     void TearDown() override
     {
         test_alloc::FailAt(0);
-        EXPECT_TRUE(hardening::WaitForChildren(L"Morvane.exe", ChildLimitMs));
-        EXPECT_TRUE(hardening::WaitForChildren(L"rundll32.exe", ChildLimitMs));
+        for (const wchar_t* image : {L"Morvane.exe", L"rundll32.exe"})
+            if (!hardening::WaitForChildren(image, ChildLimitMs)) {
+                ADD_FAILURE() << "still running: " << Utf8(image);
+                hardening::EndChildren(image);
+            }
     }
 
     enum Stage { Create, Initialize, Query, Command, Done };

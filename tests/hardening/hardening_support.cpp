@@ -196,6 +196,18 @@ std::vector<std::wstring> ChildImagePaths(const wchar_t* imageName)
     return paths;
 }
 
+void EndChildren(const wchar_t* imageName)
+{
+    ForEachChild(imageName, [](DWORD id) {
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
+        if (process) {
+            TerminateProcess(process, 1);
+            WaitForSingleObject(process, 5000);
+            CloseHandle(process);
+        }
+    });
+}
+
 bool WaitForChildren(const wchar_t* imageName, DWORD timeoutMs)
 {
     const DWORD start = GetTickCount();

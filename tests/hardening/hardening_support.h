@@ -89,6 +89,9 @@ std::wstring MakeFolderOfLength(const std::wstring& base, size_t length);
 // Waits until no process that this process started (directly) with the given
 // image name is running; false when some still run after timeoutMs.
 bool WaitForChildren(const wchar_t* imageName, DWORD timeoutMs);
+// Ends every direct child with that image name: one left running (a box
+// open, say) would meet the next test executable's checks.
+void EndChildren(const wchar_t* imageName);
 // How many direct children with that image name run now.
 int RunningChildren(const wchar_t* imageName);
 // The full image paths of the direct children with that image name that run now.
