@@ -125,18 +125,18 @@ void SetInstallPathValue(const std::wstring& text, bool terminated)
     SettingsScope::SetValue(ArchiverKey, L"InstallPath", REG_SZ, data.c_str(), bytes);
 }
 
-std::wstring MakeFolderOfLength(const std::wstring& base, size_t length)
+std::wstring MakeFolderOfLength(const std::wstring& base, size_t length, size_t longestName)
 {
     if (length < base.size() + 2)
         return std::wstring();
     std::wstring path = base;
-    // Names of at most 200 characters: Unix file systems allow 255 bytes a name.
+    // Names of at most 200 characters by default: Unix file systems allow 255 bytes a name.
     while (path.size() + 1 < length) {
         size_t name = length - path.size() - 1;
-        if (name > 200) {
-            name = 200;
+        if (name > longestName) {
+            name = longestName;
             if (length - (path.size() + 1 + name) < 2)
-                name = 150;
+                name = longestName * 3 / 4;
         }
         path += L"\\" + std::wstring(name, L'f');
         if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {

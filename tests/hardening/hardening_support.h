@@ -83,8 +83,9 @@ private:
 void SetInstallPathValue(const std::wstring& text, bool terminated);
 
 // A folder whose whole path has exactly `length` characters, made below
-// `base` in one or more levels; empty when base is already longer.
-std::wstring MakeFolderOfLength(const std::wstring& base, size_t length);
+// `base` in one or more levels of names of at most `longestName`
+// characters; empty when base is already longer.
+std::wstring MakeFolderOfLength(const std::wstring& base, size_t length, size_t longestName = 200);
 
 // Waits until no process that this process started (directly) with the given
 // image name is running; false when some still run after timeoutMs.

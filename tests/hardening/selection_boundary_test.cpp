@@ -300,24 +300,15 @@ protected:
                                     L"\xd83d\xde00 smile.txt", L"report", L"notes", L"report.", L"notes ", L"aux.c"})
             Add(folder / name);
         for (size_t length : {255, 259, 260, 261, 300, 1000})
-            Add(Folders(folder.path(), length - 14, 100) + L"\\Long file.txt");
+            Add(Folder(length - 14, 100) + L"\\Long file.txt");
         // 8.3 names all along: the short form is about as long as the path.
-        Add(Folders(folder.path(), 300, 8) + L"\\x.txt");
+        Add(Folder(300, 8) + L"\\x.txt");
     }
 
-    // A folder of that whole length below base, of names of at most longest units.
-    static std::wstring Folders(const std::wstring& base, size_t length, size_t longest)
+    // A folder of that whole length below the scratch folder, of names of at most longest units.
+    std::wstring Folder(size_t length, size_t longest)
     {
-        std::wstring path = base;
-        while (path.size() < length) {
-            const size_t left = length - path.size() - 1;
-            size_t name = std::min(left, longest);
-            if (left - name == 1)
-                name -= 2;  // one unit left would hold no "\\" and name
-            path += L"\\" + std::wstring(name, longest == 8 ? L'e' : L'f');
-            CreateDirectoryW((L"\\\\?\\" + path).c_str(), nullptr);
-        }
-        return path;
+        return hardening::MakeFolderOfLength(L"\\\\?\\" + folder.path(), 4 + length, longest).substr(4);
     }
 
     // Wine's items give names with a trailing dot or space, device names
@@ -335,25 +326,14 @@ protected:
     // Opened as a plain path, line is the file at chosen.
     static bool OpensChosenFile(const std::wstring& line, const std::wstring& chosen)
     {
-        BY_HANDLE_FILE_INFORMATION info[2] = {};
-        int opened = 0;
-        for (const std::wstring& path : {line, L"\\\\?\\" + chosen}) {
-            HANDLE file = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-            if (file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &info[opened]))
-                ++opened;
-            if (file != INVALID_HANDLE_VALUE)
-                CloseHandle(file);
-        }
-        return opened == 2 && info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
-               info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
+        return IdentifyFile(line) == IdentifyFile(L"\\\\?\\" + chosen);
     }
+
+    static std::wstring ShortForm(const std::wstring& path) { return ShortPath(L"\\\\?\\" + path).substr(4); }
 
     static Outcome Expected(const std::wstring& path)
     {
-        std::wstring line(32768, L'\0');
-        const DWORD length = GetShortPathNameW((L"\\\\?\\" + path).c_str(), &line[0], 32768);
-        line = length > 4 && length < 32768 ? line.substr(4, length - 4) : path;
+        const std::wstring line = ShortForm(path);
         if (line.size() > MAX_PATH - 1)
             return path.size() > MAX_PATH - 1 ? Outcome::TooLong : Outcome::ReadsAsAnother;
         if (!OpensChosenFile(line, path))
@@ -399,9 +379,7 @@ TEST_F(NewMenuSelection, RandomItemArraysRunExactlyTheChosenFilesOrAreRefused)
 {
     ASSERT_EQ(files.size(), 17u);
     const auto expected = [&](size_t index, Outcome outcome) {
-        std::wstring shortForm(32768, L'\0');
-        shortForm.resize(GetShortPathNameW((L"\\\\?\\" + files[index].path).c_str(), &shortForm[0], 32768));
-        EXPECT_EQ(files[index].outcome, outcome) << Utf8(files[index].path) << " -> " << Utf8(shortForm);
+        EXPECT_EQ(files[index].outcome, outcome) << Utf8(files[index].path) << " -> " << Utf8(ShortForm(files[index].path));
     };
     expected(9, Outcome::ReadsAsAnother);  // Wine reads aux.c as the device, as Windows 10 does
     expected(12, Outcome::Runs);           // past 259 units, it travels in its short form

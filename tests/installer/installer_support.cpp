@@ -506,23 +506,6 @@ std::string FileBytes(const std::wstring& path)
     return bytes;
 }
 
-FileId IdentifyFile(const std::wstring& path)
-{
-    FileId id;
-    HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return id;
-    BY_HANDLE_FILE_INFORMATION info = {};
-    if (GetFileInformationByHandle(file, &info)) {
-        id.volume = info.dwVolumeSerialNumber;
-        id.index = (static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-        id.valid = true;
-    }
-    CloseHandle(file);
-    return id;
-}
-
 std::vector<PendingRename> PendingRenames()
 {
     std::vector<PendingRename> pairs;

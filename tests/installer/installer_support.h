@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "support/environment.h"
 #include "support/seed_tables.h"
 
 namespace installer_test {
@@ -96,13 +97,6 @@ bool ReadString(HKEY root, const std::wstring& path, const std::wstring& name, s
 bool FileExists(const std::wstring& path);
 bool FolderExists(const std::wstring& path);
 std::string FileBytes(const std::wstring& path);
-struct FileId {
-    DWORD volume = 0;
-    ULONGLONG index = 0;
-    bool valid = false;
-    bool operator==(const FileId& o) const { return valid && o.valid && volume == o.volume && index == o.index; }
-};
-FileId IdentifyFile(const std::wstring& path);
 
 // PendingFileRenameOperations as (source, target) pairs, "\??\" taken off;
 // a target of "" means delete at restart.

@@ -24,6 +24,15 @@ void WriteBytes(const std::wstring& path, const std::string& bytes);
 bool Exists(const std::wstring& path);
 void MakeFolder(const std::wstring& path);
 std::wstring ShortPath(const std::wstring& path);
+// Which file a path opens: volume and index; equal only when both were read.
+struct FileId {
+    DWORD volume = 0;
+    ULONGLONG index = 0;
+    bool valid = false;
+    bool operator==(const FileId& o) const { return valid && o.valid && volume == o.volume && index == o.index; }
+};
+FileId IdentifyFile(const std::wstring& path);
+
 
 std::string Utf8(const std::wstring& text);
 // The Unix path of a Windows path under Wine; empty elsewhere.
