@@ -16,13 +16,18 @@ F Export(HMODULE module, const char* name)
 
 LoadedModule::LoadedModule() : m_module(LoadLibraryW(MORVANE_DLL)) {}
 
+void LoadedModule::CreateObject(REFCLSID clsid, REFIID riid, void** ppv) const
+{
+    auto getClassObject = Export<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(m_module, "DllGetClassObject");
+    ComPtr<IClassFactory> factory;
+    if (getClassObject && SUCCEEDED(getClassObject(clsid, IID_IClassFactory, factory.put_void())))
+        factory->CreateInstance(nullptr, riid, ppv);
+}
+
 ComPtr<IShellExtInit> LoadedModule::NewObject() const
 {
     ComPtr<IShellExtInit> init;
-    auto getClassObject = Export<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(m_module, "DllGetClassObject");
-    ComPtr<IClassFactory> factory;
-    if (getClassObject && SUCCEEDED(getClassObject(CLSID_MorvaneShellExt, IID_IClassFactory, factory.put_void())))
-        factory->CreateInstance(nullptr, IID_IShellExtInit, init.put_void());
+    CreateObject(CLSID_MorvaneShellExt, IID_IShellExtInit, init.put_void());
     return init;
 }
 
@@ -31,10 +36,7 @@ ComPtr<IExplorerCommand> LoadedModule::NewMenuCommand() const
     // The class the menu's package declares.
     static const CLSID MenuCommandClsid = {0x8480CFB9, 0xF16F, 0x414E, {0x87, 0xAE, 0xA4, 0x84, 0x5A, 0xA7, 0x28, 0x4C}};
     ComPtr<IExplorerCommand> command;
-    auto getClassObject = Export<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(m_module, "DllGetClassObject");
-    ComPtr<IClassFactory> factory;
-    if (getClassObject && SUCCEEDED(getClassObject(MenuCommandClsid, IID_IClassFactory, factory.put_void())))
-        factory->CreateInstance(nullptr, IID_IExplorerCommand, command.put_void());
+    CreateObject(MenuCommandClsid, IID_IExplorerCommand, command.put_void());
     return command;
 }
 

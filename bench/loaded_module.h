@@ -26,5 +26,8 @@ public:
     void RunConvertArchive(const wchar_t* request) const;
 
 private:
+    // Through DllGetClassObject and the class factory of clsid: the interface asked into *ppv.
+    void CreateObject(REFCLSID clsid, REFIID riid, void** ppv) const;
+
     HMODULE m_module;
 };
