@@ -8,9 +8,6 @@
 
 namespace {
 
-// DragQueryFileW fills at most 260 units, terminator included.
-const size_t LongestPath = MAX_PATH - 1;
-
 enum class ListStep { Path, End, Malformed };
 
 // The list of NUL-terminated strings that starts at the block's pFiles

@@ -4,13 +4,6 @@
 #include "brxlib/memory.h"
 #include "brxlib/path_forms.h"
 
-namespace {
-
-// DragQueryFileW fills at most 260 units, terminator included.
-const size_t LongestPath = MAX_PATH - 1;
-
-}  // namespace
-
 SelectionPaths::~SelectionPaths()
 {
     for (int i = 0; i < m_longPaths.count; ++i)

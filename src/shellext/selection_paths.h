@@ -8,6 +8,9 @@
 #include "shellext/shell_ext.h"
 
 const HRESULT PathTooLongResult = HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+// The longest path a record holds as it is: DragQueryFileW fills at most
+// 260 units, terminator included.
+const size_t LongestPath = MAX_PATH - 1;
 
 // The short forms are looked up in Finish, after the last path: many long
 // paths of one folder then take one enumeration of it rather than a walk of
