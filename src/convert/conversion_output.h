@@ -36,5 +36,6 @@ HRESULT CheckOutputIsNoAlias(const ConversionPaths& paths, CommandRefusal& refus
 // short or long, any case, doubled separators, another drive letter or a
 // share for the same files; S_FALSE when they do not. E_OUTOFMEMORY when
 // memory runs out before it can tell: the caller must not go on, so the
-// source is never risked.
+// source is never risked. Each path is opened as it stands: pass the forms
+// that will be used, never a path Win32 reads as another file.
 HRESULT NamesSameFile(const WCHAR* a, const WCHAR* b);

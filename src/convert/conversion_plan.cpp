@@ -8,8 +8,10 @@ HRESULT PrepareConversion(const ConversionTarget& conversion, const WCHAR* sourc
         return formed;
     // "b.zip" into ".zip", or "E:\b.zip" dropped onto "E:" or onto another
     // letter for the same drive: the second run would pack into the archive
-    // it came from.
-    const HRESULT same = NamesSameFile(paths->output, source);
+    // it came from. Both as the archiver will read them: "Archives.\b.tar"
+    // as typed is "Archives\b.tar" to Win32, while the output goes through
+    // the folder's short form and is the source itself.
+    const HRESULT same = NamesSameFile(paths->output, paths->source);
     if (FAILED(same))
         return same;
     if (same == S_OK) {

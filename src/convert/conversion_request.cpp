@@ -58,26 +58,36 @@ HRESULT CShellExt::LaunchConversion(int code)
     const ConversionTarget* conversion = FindConversionTarget(code);
     if (!conversion)
         return E_INVALIDARG;
-    const WCHAR* source = Selection.data[0].path;
     // The worker's checks, here: a refusal is then told to the window that
     // picked the command (or to nobody, when it asked for no user
     // interface) and reported as a failure, before any process starts.
     ConversionPaths paths;
     ArchiverLocation location;
-    const HRESULT prepared =
-        PrepareConversion(*conversion, source, TargetFolder[0] ? TargetFolder : nullptr, &paths, location, Refusal);
+    const HRESULT prepared = PrepareConversion(*conversion, Selection.data[0].path,
+                                               TargetFolder[0] ? TargetFolder : nullptr, &paths, location, Refusal);
     if (FAILED(prepared))
         return prepared;
+    // The worker gets the paths in the forms checked here, which Win32 reads
+    // as the entries they name: "x.tar " as selected would reach "x.tar" if
+    // anything trimmed the command line's end.
+    WCHAR target[MAX_PATH + 1] = {};
+    brxlib::CopyText(target, MAX_PATH + 1, TargetFolder);
+    if (target[0] && !ToReadableForm(target)) {
+        if (GetLastError() == ERROR_NOT_ENOUGH_MEMORY)
+            return E_OUTOFMEMORY;
+        Refusal.Set(RefusalReason::NameReadsAsAnother, TargetFolder);
+        return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
+    }
 
     WCHAR modulePath[MAX_PATH + 1] = {};
     if (!GetModulePath(modulePath))
         return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
 
-    brxlib::HeapBuffer<WCHAR> parameters(brxlib::TextLength(TargetFolder) + brxlib::TextLength(source) +
+    brxlib::HeapBuffer<WCHAR> parameters(brxlib::TextLength(target) + brxlib::TextLength(paths.source) +
                                          brxlib::TextLength(modulePath) + 64);
     if (!parameters)
         return E_OUTOFMEMORY;
-    if (!ComposeConversionRequest(modulePath, code, source, TargetFolder, parameters.get(), parameters.size()))
+    if (!ComposeConversionRequest(modulePath, code, paths.source, target, parameters.get(), parameters.size()))
         return E_UNEXPECTED;
 
     // By its full path: a bare name is looked for in the current folder first.

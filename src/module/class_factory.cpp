@@ -21,14 +21,15 @@ STDMETHODIMP CShellExtClassFactory::QueryInterface(REFIID riid, void** ppv)
     return S_OK;
 }
 
+// COM may call a factory of the surrogate's from more than one thread.
 STDMETHODIMP_(ULONG) CShellExtClassFactory::AddRef()
 {
-    return static_cast<ULONG>(++m_refCount);
+    return static_cast<ULONG>(InterlockedIncrement(&m_refCount));
 }
 
 STDMETHODIMP_(ULONG) CShellExtClassFactory::Release()
 {
-    const LONG count = --m_refCount;
+    const LONG count = InterlockedDecrement(&m_refCount);
     if (count == 0) {
         InterlockedDecrement(&ModuleLockCount);
         this->~CShellExtClassFactory();

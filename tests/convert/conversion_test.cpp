@@ -341,20 +341,29 @@ TEST_F(ConversionTest, OnlyTheFirstOfThreePathsTravels)
 
 // A .tar converted into .tar would be packed into itself: nothing runs,
 // the source stays as it was, and the user is told why, where the command
-// was picked. So is a conversion without an install folder. The worker
-// keeps the same guard for a request that comes from elsewhere.
+// was picked. So in a folder whose name ends in a dot: Win32 reads
+// "Archives.\b.tar" as "Archives\b.tar", the output goes through the
+// folder's short form and is the source itself. So is a conversion without
+// an install folder. The worker keeps the same guard for a request that
+// comes from elsewhere.
 TEST_F(ConversionTest, ConversionIntoTheSourcesOwnNameRunsNothing)
 {
-    {
+    const std::wstring dotted = folder / L"Archives.";
+    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + dotted).c_str(), nullptr));
+    WriteBytes(L"\\\\?\\" + dotted + L"\\b.tar", SampleTar());
+    MakeFolder(folder / L"Archives");
+    WriteBytes(folder / L"Archives\\b.tar", "the neighbour Win32 reads instead");
+    const std::wstring dottedOutput = ShortPath(L"\\\\?\\" + dotted).substr(4) + L"\\b.tar";
+    for (const auto& chosen : {std::make_pair(source, source), std::make_pair(dotted + L"\\b.tar", dottedOutput)}) {
+        {
+            BoxAnswerer answerer;
+            ComPtr<IContextMenu> menu = LongPathConversionMenu(chosen.first);
+            EXPECT_EQ(InvokeOffset(menu.get(), 3), HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
+            ExpectRefusal(answerer, OutputIsSourceText + chosen.second);
+        }
         BoxAnswerer answerer;
-        ComPtr<IContextMenu> menu = ConversionMenu(source);
-        EXPECT_EQ(InvokeOffset(menu.get(), 3), HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
-        ExpectRefusal(answerer, OutputIsSourceText + source);
-    }
-    {
-        BoxAnswerer answerer;
-        Dll().RunConvertArchive((L"22 " + source).c_str());
-        ExpectRefusal(answerer, OutputIsSourceText + source);
+        Dll().RunConvertArchive((L"22 " + chosen.first).c_str());
+        ExpectRefusal(answerer, OutputIsSourceText + chosen.second);
     }
     SettingsScope::SetString(ArchiverKey, L"InstallPath", L"");
     {
@@ -367,6 +376,8 @@ TEST_F(ConversionTest, ConversionIntoTheSourcesOwnNameRunsNothing)
     Sleep(500);
     EXPECT_TRUE(standin.Records().empty());
     EXPECT_EQ(ReadBytes(source), SampleTar());
+    EXPECT_EQ(ReadBytes(L"\\\\?\\" + dotted + L"\\b.tar"), SampleTar());
+    EXPECT_EQ(ReadBytes(folder / L"Archives\\b.tar"), "the neighbour Win32 reads instead");
     EXPECT_FALSE(Exists(folder / L"sample.tgz"));
 }
 

@@ -24,7 +24,8 @@ ScratchFolder::ScratchFolder(const std::wstring& tag, const std::wstring& owner)
 
 ScratchFolder::~ScratchFolder()
 {
-    RemoveTree(m_path);
+    // In the "\\?\" form, "name." and "name " inside go too.
+    RemoveTree(m_path.size() > 2 && m_path[1] == L':' ? L"\\\\?\\" + m_path : m_path);
 }
 
 bool TryWriteBytes(const std::wstring& path, const std::string& bytes)
