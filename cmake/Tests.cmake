@@ -39,7 +39,7 @@ target_compile_options(morvane_testkit PRIVATE -Wall -Wextra -Wno-missing-field-
   ${MORVANE_HARDENING_FLAGS})
 
 file(GLOB MORVANE_SUPPORT_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
-list(FILTER MORVANE_SUPPORT_SOURCES EXCLUDE REGEX "/(test_allocator|platform_seams)\\.cpp$")
+list(FILTER MORVANE_SUPPORT_SOURCES EXCLUDE REGEX "/(test_allocator|platform_seams|test_main)\\.cpp$")
 add_library(morvane_test_support STATIC ${MORVANE_SUPPORT_SOURCES})
 target_include_directories(morvane_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/tools)
 target_link_libraries(morvane_test_support PUBLIC morvane_testkit morvane_core gtest)
@@ -66,8 +66,8 @@ foreach(dir ${MORVANE_TEST_DIRS})
   if(NOT sources)
     continue()
   endif()
-  add_executable(test_${area} ${sources})
-  target_link_libraries(test_${area} PRIVATE morvane_test_support gtest_main
+  add_executable(test_${area} ${sources} ${CMAKE_SOURCE_DIR}/tests/support/test_main.cpp)
+  target_link_libraries(test_${area} PRIVATE morvane_test_support gtest
     shell32 ole32 oleaut32 user32 advapi32 uuid shlwapi)
   target_compile_options(test_${area} PRIVATE ${MORVANE_HARDENING_FLAGS})
   target_link_options(test_${area} PRIVATE -static ${MORVANE_HARDENING_FLAGS})

@@ -92,6 +92,44 @@ TEST_F(SelectionBoundary, OnePathOfEveryLengthAroundTheBound)
     hardening::ReportCases(cases);
 }
 
+// A folder of 8.3 names, exactly length units long, below base (its own
+// short form): every path in it is its own short form, so one of 260 units
+// has no form Windows can open.
+std::wstring MakeShortNamedFolder(std::wstring path, size_t length)
+{
+    CreateDirectoryW((L"\\\\?\\" + path).c_str(), nullptr);
+    while (path.size() < length) {
+        const size_t left = length - path.size();
+        // "\" and eight units, or seven where eight would leave room for a "\" alone.
+        const size_t name = left > 9 ? (left == 10 ? 7 : 8) : left - 1;
+        path += L"\\" + std::wstring(name, static_cast<wchar_t>(L'A' + path.size() % 26));
+        CreateDirectoryW((L"\\\\?\\" + path).c_str(), nullptr);
+    }
+    return path;
+}
+
+// Paths of exactly 259 and 260 units that are their own short forms, alone
+// and as 130 files of one folder (which are looked up in one enumeration).
+TEST_F(SelectionBoundary, OwnShortFormOfTheBoundIsRefusedOneUnitBelowKept)
+{
+    TempFolder folder;
+    for (size_t length : {MAX_PATH - 1, MAX_PATH}) {
+        const std::wstring in = MakeShortNamedFolder(ShortPath(folder.path()) + L"\\L" + std::to_wstring(length),
+                                                     length - 13);
+        std::vector<std::wstring> files;
+        for (int i = 0; i < 130; ++i) {
+            files.push_back(in + L"\\F" + std::to_wstring(1000000 + i) + L".TXT");
+            WriteBytes(L"\\\\?\\" + files.back(), "x");
+        }
+        ASSERT_EQ(ShortPath(L"\\\\?\\" + files[0]), L"\\\\?\\" + files[0]) << "not its own short form";
+        for (bool wide : {true, false}) {
+            Check({files[0]}, wide);
+            Check(files, wide);
+        }
+    }
+    hardening::ReportCases(cases);
+}
+
 TEST_F(SelectionBoundary, LongPathAnywhereInTheListEmptiesTheWholeSelection)
 {
     for (bool wide : {true, false})
@@ -236,8 +274,9 @@ TEST(DropBlockProperty, RandomBlocksAreReadInsideTheirBoundsAsTheModelSays)
         const std::vector<unsigned char> block = RandomBlock(random);
         std::vector<std::wstring> expected;
         const HRESULT expectedHr = Model(block, expected);
-        // Aligned as GlobalLock gives a block: a size that is a multiple of 8 ends at the guard page.
-        GuardedMemory memory(block.size(), 8);
+        // Aligned as GlobalLock gives a block (a size that is a multiple of 8
+        // ends at the guard page), or any size ending there, 1 to 7 bytes off.
+        GuardedMemory memory(block.size(), random.Chance(40) ? 1 : 8);
         if (!block.empty())
             memcpy(memory.get(), block.data(), block.size());
         brxlib::simple_array<CShellExt::PATH_INFO> selection;

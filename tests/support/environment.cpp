@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <objbase.h>
+#include <tlhelp32.h>
 
 #include "support/invoke.h"
 
@@ -221,4 +222,33 @@ DriveLetterLink::~DriveLetterLink()
 {
     if (!m_link.empty())
         RunProcess(L"cmd /c start /wait /unix /bin/rm -f \"" + m_link + L"\"");
+}
+
+std::vector<DWORD> ProcessesStartedHere()
+{
+    std::vector<PROCESSENTRY32W> all;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+        all.push_back(entry);
+    CloseHandle(snapshot);
+    std::vector<DWORD> found = {GetCurrentProcessId()};
+    for (size_t i = 0; i < found.size(); ++i)
+        for (const PROCESSENTRY32W& process : all)
+            if (process.th32ParentProcessID == found[i] && process.th32ProcessID != found[i])
+                found.push_back(process.th32ProcessID);
+    found.erase(found.begin());
+    return found;
+}
+
+void EndProcessesStartedHere()
+{
+    for (DWORD id : ProcessesStartedHere()) {
+        HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, id);
+        if (process) {
+            TerminateProcess(process, 1);
+            CloseHandle(process);
+        }
+    }
 }

@@ -77,3 +77,7 @@ private:
 
 // Runs a command line, waits at most timeoutMs; returns the exit code, or -1 on time-out.
 int RunProcess(const std::wstring& commandLine, DWORD timeoutMs = 60000);
+// The processes started from this one, and the ones they started, still running.
+std::vector<DWORD> ProcessesStartedHere();
+// Ends them: what a test left running.
+void EndProcessesStartedHere();

@@ -3,6 +3,10 @@
 
 #include "support/invoke.h"
 
+#include <algorithm>
+
+#include "support/environment.h"
+
 HRESULT InvokeOffset(IContextMenu* menu, UINT offset, HWND owner, DWORD extraMask)
 {
     CMINVOKECOMMANDINFOEX info = {};
@@ -30,6 +34,7 @@ struct BoxSearch {
     const std::wstring* caption;
     HWND found;
     bool ownProcess = false;
+    const std::vector<DWORD>* processes = nullptr;  // or in one of these
 };
 
 BOOL CALLBACK FindBox(HWND window, LPARAM parameter)
@@ -43,8 +48,11 @@ BOOL CALLBACK FindBox(HWND window, LPARAM parameter)
     InternalGetWindowText(window, title, 256);
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
+    const bool anyProcess = !search->ownProcess && !search->processes;
+    const bool listed = search->processes &&
+                        std::find(search->processes->begin(), search->processes->end(), process) != search->processes->end();
     if (std::wstring(className) == L"#32770" && *search->caption == title && IsWindowVisible(window) &&
-        (!search->ownProcess || process == GetCurrentProcessId())) {
+        (anyProcess || listed || (search->ownProcess && process == GetCurrentProcessId()))) {
         search->found = window;
         return FALSE;
     }
@@ -60,6 +68,14 @@ HWND WaitForMessageBox(const std::wstring& caption, DWORD timeoutMs)
         EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
         return search.found != nullptr;
     }, timeoutMs);
+    return search.found;
+}
+
+HWND FindBoxStartedHere(const std::wstring& caption, bool ownProcess)
+{
+    const std::vector<DWORD> processes = ProcessesStartedHere();
+    BoxSearch search = {&caption, nullptr, ownProcess, &processes};
+    EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

@@ -15,6 +15,9 @@ HRESULT InvokeVerb(IContextMenu* menu, const char* verb);
 // Waits (at most timeoutMs) for a message box with this caption in any
 // process; returns it, or null.
 HWND WaitForMessageBox(const std::wstring& caption, DWORD timeoutMs);
+// A box with this caption open in a process started from this one, or in
+// this one too (ownProcess); null when there is none.
+HWND FindBoxStartedHere(const std::wstring& caption, bool ownProcess);
 std::wstring MessageBoxText(HWND box);
 void PressOk(HWND box);
 

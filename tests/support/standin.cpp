@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "support/environment.h"
+#include "support/invoke.h"
 
 namespace {
 
@@ -42,9 +43,23 @@ StandinScope::~StandinScope()
 
 std::vector<standin_log::Record> StandinScope::WaitFor(size_t count, unsigned timeoutMs) const
 {
-    std::vector<standin_log::Record> records;
-    standin_log::WaitForRecords(m_log, count, timeoutMs, &records);
-    return records;
+    const DWORD QuietMs = 3000;
+    const DWORD start = GetTickCount();
+    DWORD lastRunning = start;
+    for (;;) {
+        const DWORD now = GetTickCount();
+        if (Records().size() >= count || now - start >= timeoutMs)
+            break;
+        if (!ProcessesStartedHere().empty()) {
+            if (FindBoxStartedHere(L"Morvane", false))
+                break;
+            lastRunning = now;
+        } else if (now - lastRunning >= QuietMs) {
+            break;
+        }
+        Sleep(50);
+    }
+    return Records();
 }
 
 std::vector<standin_log::Record> StandinScope::Records() const

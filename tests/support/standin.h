@@ -15,7 +15,10 @@ public:
 
     static std::wstring Folder();        // the stand-in's install folder
     static std::wstring ArchiverPath();  // Folder() + "\Morvane.exe"
-    // Waits (at most timeoutMs) until at least count records exist.
+    // Waits (at most timeoutMs) until at least count records exist, or until
+    // no more can come: no process started from here has run for a few
+    // seconds (a command's thread may be about to start one), or one of them
+    // shows a "Morvane" box that nobody here answers.
     std::vector<standin_log::Record> WaitFor(size_t count, unsigned timeoutMs = 60000) const;
     std::vector<standin_log::Record> Records() const;
 
