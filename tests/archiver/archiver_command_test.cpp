@@ -9,6 +9,7 @@
 #include "testkit/core_object.h"
 #include "support/data_objects.h"
 #include "support/environment.h"
+#include "support/invoke.h"
 #include "support/seed_tables.h"
 #include "support/selection.h"
 #include "support/standin.h"
@@ -180,9 +181,10 @@ TEST_F(ArchiverCommandTest, InstallPathEndingInABackslashIsJoinedAsItIs)
 
 // "standin", "Z:standin" and "\\...\\standin" would all reach the stand-in
 // from the current folder chosen here; none is a full path, so none runs,
-// in a command or in a conversion.
+// in a command or in a conversion (whose box, were one shown, is answered).
 TEST_F(ArchiverCommandTest, InstallFolderThatIsNoFullPathRunsNothing)
 {
+    BoxAnswerer answerer;
     const std::wstring full = StandinScope::Folder();
     const std::wstring parent = full.substr(0, full.rfind(L'\\'));
     const std::wstring name = full.substr(parent.size() + 1);
@@ -201,6 +203,7 @@ TEST_F(ArchiverCommandTest, InstallFolderThatIsNoFullPathRunsNothing)
     EXPECT_TRUE(NewEntries(before, MrvEntries()).empty());
     Sleep(500);
     EXPECT_TRUE(standin.Records().empty());
+    EXPECT_TRUE(answerer.Seen().empty());
 }
 
 // A full path is also a share's "\\server\share\..."; the device forms

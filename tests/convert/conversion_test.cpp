@@ -376,7 +376,7 @@ TEST_F(ConversionTest, ConversionIntoTheSourcesOwnNameRunsNothing)
     Sleep(500);
     EXPECT_TRUE(standin.Records().empty());
     EXPECT_EQ(ReadBytes(source), SampleTar());
-    EXPECT_EQ(ReadBytes(L"\\\\?\\" + dotted + L"\\b.tar"), SampleTar());
+    EXPECT_TRUE(ReadBytes(L"\\\\?\\" + dotted + L"\\b.tar") == SampleTar()) << "the chosen archive was written";
     EXPECT_EQ(ReadBytes(folder / L"Archives\\b.tar"), "the neighbour Win32 reads instead");
     EXPECT_FALSE(Exists(folder / L"sample.tgz"));
 }

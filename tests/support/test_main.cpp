@@ -32,11 +32,14 @@ public:
     }
 
     // Called before the result is printed: the failure counts for this test.
-    void OnTestEnd(const ::testing::TestInfo&) override
+    // What a failed test left running would decide the next tests' waits.
+    void OnTestEnd(const ::testing::TestInfo& test) override
     {
         InterlockedDecrement(&m_running);
         if (m_fired)
             ADD_FAILURE() << "still running after " << m_limitMs / 1000 << " s: the watchdog ended what it started";
+        if (test.result()->Failed())
+            EndProcessesStartedHere();
     }
 
 private:
