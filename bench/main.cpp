@@ -8,8 +8,16 @@
 #include "report.h"
 #include "testkit/saved_settings.h"
 
-int wmain()
+// With names (footprint, rightclick, selections, newmenu, listfile,
+// conversion), only those measurements run.
+int wmain(int argc, wchar_t** argv)
 {
+    const auto wanted = [argc, argv](const wchar_t* name) {
+        for (int i = 1; i < argc; ++i)
+            if (lstrcmpiW(argv[i], name) == 0)
+                return true;
+        return argc < 2;
+    };
     // Apartment threaded, as Explorer's thread that calls the handler.
     OleInitialize(nullptr);
     LoadedModule module;
@@ -19,12 +27,18 @@ int wmain()
     }
     {
         SavedSettings saved;
-        MeasureFootprint(module);
-        MeasureRightClick(module);
-        MeasureLargeSelections(module);
-        MeasureNewMenuInvoke(module);
-        MeasureListFile();
-        MeasureConversion(module);
+        if (wanted(L"footprint"))
+            MeasureFootprint(module);
+        if (wanted(L"rightclick"))
+            MeasureRightClick(module);
+        if (wanted(L"selections"))
+            MeasureLargeSelections(module);
+        if (wanted(L"newmenu"))
+            MeasureNewMenuInvoke(module);
+        if (wanted(L"listfile"))
+            MeasureListFile();
+        if (wanted(L"conversion"))
+            MeasureConversion(module);
     }
     printf("ANSI code page %u; times are medians of alternating runs, measured and floor in this run.\n\n",
            GetACP());

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# run.sh [BUILD_DIR]: builds bench_morvane (and the DLL and stand-in it uses)
+# run.sh [BUILD_DIR [MEASUREMENT...]]: builds bench_morvane (and the DLL and stand-in it uses)
 # in BUILD_DIR (default: build-bench), runs it in a Wine session of its own
-# and prints the table of figures. Missed targets are reported, not fatal.
+# and prints the table of figures (of the named measurements only, when given:
+# footprint, rightclick, selections, newmenu, listfile, conversion). Missed
+# targets are reported, not fatal.
 set -eu
 root=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
 build=${1:-$root/build-bench}
+[ $# -eq 0 ] || shift
 mkdir -p "$build"
 build=$(cd "$build" && pwd)
 
@@ -25,4 +28,4 @@ bash "$root/scripts/wine-session.sh" start "$build" >/dev/null
 trap 'bash "$root/scripts/wine-session.sh" stop "$build"' EXIT
 # Other work on the machine shows in every figure; say how busy it was.
 echo "machine: $(nproc) CPUs, load average $(cut -d' ' -f1-3 /proc/loadavg)"
-"$root/scripts/wine-run.sh" "$build/bench/bench_morvane.exe"
+"$root/scripts/wine-run.sh" "$build/bench/bench_morvane.exe" "$@"

@@ -1,16 +1,17 @@
 # morvane_core: every source of the module except the production allocator,
 # the calls that Wine cannot make behave as Windows may (key deletion, a
-# folder's path) and the DLL entry point, so that tests can link it with
+# folder's path, the process's package) and the DLL entry point, so that tests can link it with
 # versions of their own.
 file(GLOB MORVANE_CORE_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/src/brxlib/*.cpp
   ${CMAKE_SOURCE_DIR}/src/shellext/*.cpp
+  ${CMAKE_SOURCE_DIR}/src/newmenu/*.cpp
   ${CMAKE_SOURCE_DIR}/src/registry/*.cpp
   ${CMAKE_SOURCE_DIR}/src/archiver/*.cpp
   ${CMAKE_SOURCE_DIR}/src/convert/*.cpp
   ${CMAKE_SOURCE_DIR}/src/register/*.cpp
   ${CMAKE_SOURCE_DIR}/src/module/*.cpp)
-list(FILTER MORVANE_CORE_SOURCES EXCLUDE REGEX "/(heap_allocator|key_deletion|folder_path|dll_main|runtime_support)\\.cpp$")
+list(FILTER MORVANE_CORE_SOURCES EXCLUDE REGEX "/(heap_allocator|key_deletion|folder_path|package_name|dll_main|runtime_support)\\.cpp$")
 
 add_library(morvane_core STATIC ${MORVANE_CORE_SOURCES})
 target_include_directories(morvane_core PUBLIC ${CMAKE_SOURCE_DIR}/src)
@@ -32,6 +33,7 @@ add_library(MorvaneX64 SHARED
   ${MORVANE_DLL_ALLOCATOR}
   ${CMAKE_SOURCE_DIR}/src/registry/key_deletion.cpp
   ${CMAKE_SOURCE_DIR}/src/shellext/folder_path.cpp
+  ${CMAKE_SOURCE_DIR}/src/newmenu/package_name.cpp
   ${CMAKE_SOURCE_DIR}/src/module/dll_main.cpp
   ${CMAKE_SOURCE_DIR}/src/module/runtime_support.cpp
   ${CMAKE_SOURCE_DIR}/src/module/MorvaneX64.def

@@ -85,7 +85,7 @@ HRESULT CShellExt::RunArchiverCommand(int code)
     // The shell's own error dialog stays off: the user hears of a failure from us, once.
     SHELLEXECUTEINFOW execute = {};
     execute.cbSize = sizeof(execute);
-    execute.fMask = SEE_MASK_FLAG_NO_UI;
+    execute.fMask = ExecuteMask();
     execute.lpVerb = L"open";
     execute.lpFile = location.ArchiverPath;
     execute.lpParameters = parameters.get();

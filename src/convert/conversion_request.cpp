@@ -97,7 +97,7 @@ HRESULT CShellExt::LaunchConversion(int code)
 
     SHELLEXECUTEINFOW execute = {};
     execute.cbSize = sizeof(execute);
-    execute.fMask = SEE_MASK_FLAG_NO_UI;
+    execute.fMask = ExecuteMask();
     execute.lpVerb = L"open";
     execute.lpFile = rundll32;
     execute.lpParameters = parameters.get();

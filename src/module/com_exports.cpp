@@ -4,7 +4,7 @@
 #include "brxlib/memory.h"
 #include "module/class_factory.h"
 #include "module/module.h"
-#include "shellext/explorer_command.h"
+#include "newmenu/explorer_command.h"
 
 namespace {
 

@@ -11,5 +11,5 @@ extern HINSTANCE ModuleInstance;
 // only with interlocked operations, from any thread.
 extern LONG ModuleLockCount;
 // The classic handler's class; registration writes the same value. The
-// Windows 11 menu's class is in shellext/explorer_command.h.
+// Windows 11 menu's class is in newmenu/explorer_command.h.
 extern const CLSID CLSID_MorvaneShellExt;

@@ -25,13 +25,18 @@ STDMETHODIMP CShellExt::InvokeCommand(CMINVOKECOMMANDINFO* pici)
 
 HRESULT CShellExt::RunCommand(int code, HWND owner, bool mayShowUi)
 {
-    Refusal.Clear();
-    const HRESULT hr = code >= FirstConversionCode && code <= LastConversionCode ? LaunchConversion(code)
-                                                                                  : RunArchiverCommand(code);
+    const HRESULT hr = StartCommand(code);
     if (FAILED(hr) && mayShowUi)
         Refusal.Show(owner);
     Refusal.Clear();
     return hr;
+}
+
+HRESULT CShellExt::StartCommand(int code)
+{
+    Refusal.Clear();
+    return code >= FirstConversionCode && code <= LastConversionCode ? LaunchConversion(code)
+                                                                      : RunArchiverCommand(code);
 }
 
 STDMETHODIMP CShellExt::GetCommandString(UINT_PTR idCmd, UINT uType, UINT*, CHAR* pszName, UINT cchMax)

@@ -2,6 +2,7 @@
 // and as drag-and-drop handler alike.
 #pragma once
 #include <windows.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include "brxlib/simple_array.h"
@@ -48,6 +49,8 @@ public:
     // menu: a refusal is told in a message box owned by owner, unless the
     // caller allows no user interface.
     HRESULT RunCommand(int code, HWND owner, bool mayShowUi);
+    // The command of code for the selection; a refusal stays in Refusal.
+    HRESULT StartCommand(int code);
     // Extract and compress commands, codes 0 to 18.
     HRESULT RunArchiverCommand(int code);
     // Conversion targets, codes 19 to 25, run out of process through rundll32.
@@ -70,9 +73,18 @@ public:
     brxlib::simple_array<MENU_ITEM_INFO> MenuItems;
     // Why the latest command did not run, for the user.
     CommandRefusal Refusal;
+    // The thread or process that starts a command may end right after it
+    // (the Windows 11 menu's surrogate): ShellExecuteExW then finishes the
+    // start before it returns (SEE_MASK_NOASYNC).
+    bool StartBeforeReturn = false;
+    // The mask a command's ShellExecuteExW takes.
+    ULONG ExecuteMask() const { return SEE_MASK_FLAG_NO_UI | (StartBeforeReturn ? SEE_MASK_NOASYNC : 0); }
+
+    // The paths of the data object's CF_HDROP appended to Selection, in one
+    // pass; a path that fits no form fails it (PathTooLongResult), unnamed.
+    HRESULT ReadSelection(IDataObject* dataObject);
 
 private:
-    HRESULT ReadSelection(IDataObject* dataObject);
     HRESULT ReadLongTargetFolder(PCIDLIST_ABSOLUTE pidlFolder);
 
     LONG m_refCount;

@@ -10,7 +10,8 @@
 
 #include "hardening/hardening_support.h"
 #include "module/module.h"
-#include "shellext/explorer_command.h"
+#include "newmenu/explorer_command.h"
+#include "newmenu/sub_command_enum.h"
 #include "standin-archiver/standin_log.h"
 #include "testkit/core_object.h"
 #include "support/data_objects.h"
@@ -296,7 +297,7 @@ TEST_F(FaultInjection, SubCommandEnumeratorOutOfMemoryInNextHandsOutNothing)
         nodes[i] = {CommandLevel::Command, MenuEntry::Compress,
                     {CompressFormatTable[i].label, CompressFormatTable[i].code}};
     ComPtr<IEnumExplorerCommand> commands;
-    *commands.put() = CreateSubCommandEnum(nodes, 14, nullptr);
+    *commands.put() = CreateSubCommandEnum(nodes, 14, nullptr, CreateCommandObject);
     ASSERT_TRUE(commands);
     long failures = 0;
     for (long n = 1; n < 100; ++n) {

@@ -50,6 +50,7 @@ setns uap10=http://schemas.microsoft.com/appx/manifest/uap/windows10/10
 setns rescap=http://schemas.microsoft.com/appx/manifest/foundation/windows10/restrictedcapabilities
 setns desktop4=http://schemas.microsoft.com/appx/manifest/desktop/windows10/4
 setns desktop5=http://schemas.microsoft.com/appx/manifest/desktop/windows10/5
+setns desktop10=http://schemas.microsoft.com/appx/manifest/desktop/windows10/10
 setns com=http://schemas.microsoft.com/appx/manifest/com/windows10"
 xp() { printf '%s\nxpath %s\n' "$namespaces" "$1" | xmllint --shell "$work/manifest.xml" | sed -n 's/^.*Object is a [^:]*: //p'; }
 app=/p:Package/p:Applications/p:Application
@@ -63,11 +64,13 @@ expect "no app list entry" "$(xp "string($app/uap:VisualElements/@AppListEntry)"
 expect "logos" "$(xp "count(//@*[contains(local-name(), 'Logo')][. = 'MorvaneX64-menu.png']) + count(/p:Package/p:Properties/p:Logo[. = 'MorvaneX64-menu.png'])")" 3
 menus="$app/p:Extensions/desktop4:Extension[@Category='windows.fileExplorerContextMenus']/desktop4:FileExplorerContextMenus"
 classes="$app/p:Extensions/com:Extension[@Category='windows.comServer']/com:ComServer/com:SurrogateServer/com:Class"
-# One verb, "Morvane", for files and folders, and its one class: Windows
-# makes a flyout named after the package of a package with several verbs.
+# One verb, "Morvane", for files, folders and drives, and its one class:
+# Windows makes a flyout named after the package of a package with several verbs.
 clsid=8480CFB9-F16F-414E-87AE-A4845AA7284C
-expect "verbs" "$(xp "count($menus//desktop5:Verb)") $(xp "count($menus/desktop5:ItemType[@Type='*' or \
-  @Type='Directory']/desktop5:Verb[@Id='Morvane' and @Clsid='$clsid'])")" "2 2"
+expect "verbs" "$(xp "count($menus//*[local-name()='Verb'])") $(xp "count($menus/desktop5:ItemType[@Type='*' or \
+  @Type='Directory']/desktop5:Verb[@Id='Morvane' and @Clsid='$clsid'])") $(xp "count($menus/desktop10:ItemType[\
+  @Type='Drive']/desktop10:Verb[@Id='Morvane' and @Clsid='$clsid'])")" "3 2 1"
+expect "ignorable namespaces" "$(xp 'contains(concat(" ", /p:Package/@IgnorableNamespaces, " "), " desktop10 ")')" true
 expect "class" "$(xp "count($classes[@Id='$clsid' and @Path='MorvaneX64.dll' and @ThreadingModel='STA'])")" 1
 expect "classes" "$(xp "count($app/p:Extensions//com:Class)")" 1
 

@@ -1,17 +1,22 @@
 // The entry of the Windows 11 menu (IExplorerCommand) through the built
 // DLL. Wine has no packaged COM and no host for that menu: these tests are
 // the host, calling what Explorer calls, with item arrays made by
-// SHCreateShellItemArrayFromIDLists as Explorer hands a selection over.
+// SHCreateShellItemArrayFromIDLists as Explorer hands a selection over
+// (read item by item: Wine's arrays give no data object), or the tests' own
+// that give their data object as Windows' arrays do.
 // Whether Windows shows the entry, and where, can only be seen on Windows 11.
 #include <gtest/gtest.h>
 
 #include <regex>
 
+#include "module/module.h"
+#include "newmenu/explorer_command.h"
 #include "support/data_objects.h"
 #include "support/environment.h"
 #include "support/explorer_commands.h"
 #include "support/invoke.h"
 #include "support/morvane_dll.h"
+#include "support/platform_seams.h"
 #include "support/standin.h"
 #include "tools/tar_craft.h"
 
@@ -80,6 +85,8 @@ TEST_F(ExplorerCommandTest, OneRootOpensTheEntriesTheSwitchesTurnOn)
     SettingsScope::SetDword(ShellKey, L"m_chkCMCompress", 1);
     SettingsScope::SetString(CompressMenuKey, L"zip", L"1");
     EXPECT_EQ(DescribeCommands(one.get()), L"Morvane\n  解凍\n" + ExtractCommands + L"  圧縮: hidden\n  変換: hidden\n");
+    EXPCMDSTATE state = ECS_ENABLED;
+    EXPECT_EQ(CreateRootCommand()->GetState(one.get(), FALSE, &state), E_PENDING) << "the items' attributes take time";
 
     SettingsScope::SetDword(CompressMenuKey, L"tar.gz", 1);
     SettingsScope::SetDword(CompressMenuKey, L"b64", 1);
@@ -117,7 +124,6 @@ TEST_F(ExplorerCommandTest, ItemWithoutAFileSystemPathHidesTheRootAndRunsNothing
     ComPtr<IExplorerCommand> zip = FindCommand(L"圧縮/.zip");
     EXPECT_TRUE(FAILED(zip->Invoke(items.get(), nullptr)));
     EXPECT_TRUE(FAILED(zip->Invoke(nullptr, nullptr)));
-    Sleep(300);
     EXPECT_TRUE(standin.Records().empty());
     EXPECT_TRUE(NewEntries(before, MrvEntries()).empty()) << "no list file left behind";
 }
@@ -165,7 +171,9 @@ TEST_F(ExplorerCommandTest, IconIsTheArchiversOwnWhenTheInstallFolderIsUsable)
 
 // One command of each entry runs exactly what the classic menu's item of
 // the same code runs: command line, working folder, list file bytes, and
-// for a conversion both runs through rundll32.
+// for a conversion both runs through rundll32. The archiver (or rundll32)
+// has started when Invoke returns: nothing of the module runs on. Wine's own
+// array for the first, the tests' with its data object for the others.
 TEST_F(ExplorerCommandTest, CommandsRunTheClassicCommands)
 {
     SettingsScope::EnableMenus(EveryFormat);
@@ -182,7 +190,11 @@ TEST_F(ExplorerCommandTest, CommandsRunTheClassicCommands)
     for (const Case& c : cases) {
         ComPtr<IExplorerCommand> command = FindCommand(c.titles);
         ASSERT_TRUE(command);
-        ASSERT_EQ(command->Invoke(ItemArray(c.paths).get(), nullptr), S_OK) << c.code;
+        const long reads = PathItemReads();
+        ASSERT_EQ(command->Invoke((seen ? PathItemArray(c.paths) : ItemArray(c.paths)).get(), nullptr), S_OK) << c.code;
+        EXPECT_EQ(PathItemReads(), reads) << c.code << ": the paths come through the data object";
+        command.reset();
+        EXPECT_EQ(Dll().CanUnloadNow(), S_OK) << c.code;
         ASSERT_EQ(standin.WaitFor(seen + c.runs).size(), seen + c.runs) << c.code;
         // The conversion's output would make the classic run's name differ.
         DeleteFileW((folder / L"s.zip").c_str());
@@ -194,12 +206,14 @@ TEST_F(ExplorerCommandTest, CommandsRunTheClassicCommands)
     }
 }
 
-// Invoke returns while the command's refusal is still on screen, its box
-// owned by the site's window (none without a site), and the module stays
-// loaded until the command's thread ends, all objects released before.
-// The site's window is this thread's: it pumps messages as Explorer's
-// window thread does, since the box disables and enables its owner.
-TEST_F(ExplorerCommandTest, InvokeReturnsAtOnceAndTheCommandHoldsTheModule)
+// A refusal's box outlives Invoke, which returns the refusal's failure. The
+// box is owned by the site's window (none without a site); its thread holds
+// the module until it is answered, all objects released before, and in the
+// package's own surrogate the process too. Wine runs nothing in a package:
+// its name comes through the seam, to the module's core linked here. The
+// site's window is this thread's: it pumps messages as Explorer's window
+// thread does, since the box disables and enables its owner.
+TEST_F(ExplorerCommandTest, RefusalsBoxOutlivesInvokeAndHoldsTheModule)
 {
     const auto pumped = [](auto predicate) {
         return [predicate] {
@@ -209,27 +223,51 @@ TEST_F(ExplorerCommandTest, InvokeReturnsAtOnceAndTheCommandHoldsTheModule)
             return predicate();
         };
     };
-    SettingsScope::EnableMenus(EveryFormat);
+    // The surrogate's count of reasons to live, read by one up and down.
+    const auto processCount = [] {
+        const ULONG count = CoAddRefServerProcess();
+        CoReleaseServerProcess();
+        return count - 1;
+    };
     SettingsScope::SetInstallPath(L"Morvane");
     WindowSite site;
-    for (HWND owner : {site.window, static_cast<HWND>(nullptr)}) {
+    struct Case {
+        bool site;
+        const wchar_t* package;  // null: the DLL as built, in no package
+        ULONG processHolds;
+    };
+    const Case cases[] = {{true, nullptr, 0},
+                          {false, nullptr, 0},
+                          {true, L"Brantix.MorvaneShellExtension_1.0.0.0_x64__8wekyb3d8bbwe", 1},
+                          {true, L"Brantix.MorvaneShellExtensions_1.0.0.0_x64__8wekyb3d8bbwe", 0}};
+    for (const Case& c : cases) {
+        test_seams::AnswerPackageFullName(c.package);
+        const auto held = [&c] {
+            return c.package ? InterlockedCompareExchange(&ModuleLockCount, 0, 0) != 0 : Dll().CanUnloadNow() != S_OK;
+        };
         {
-            ComPtr<IExplorerCommand> command = FindCommand(L"解凍/ここに解凍");
+            ComPtr<IExplorerCommand> root;
+            if (c.package)
+                ASSERT_EQ(CreateMorvaneCommand(IID_IExplorerCommand, root.put_void()), S_OK);
+            ComPtr<IExplorerCommand> command = FindCommand(L"解凍/ここに解凍", root.get());
             ComPtr<IObjectWithSite> withSite;
             ASSERT_EQ(command->QueryInterface(IID_IObjectWithSite, withSite.put_void()), S_OK);
-            ASSERT_EQ(withSite->SetSite(owner ? &site : nullptr), S_OK);
-            ASSERT_EQ(command->Invoke(ItemArray({source}).get(), nullptr), S_OK);
+            ASSERT_EQ(withSite->SetSite(c.site ? &site : nullptr), S_OK);
+            EXPECT_EQ(command->Invoke(PathItemArray({source}).get(), nullptr), HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND));
             withSite->SetSite(nullptr);
         }
         HWND box = nullptr;
         ASSERT_TRUE(WaitUntil(pumped([&] { return (box = WaitForMessageBox(L"Morvane", 0)) != nullptr; }), 10000));
         const SeenBox seen = DescribeBox(box);
         EXPECT_EQ(seen.text, L"Morvane のインストール先が見つかりません。Morvane をインストールし直してください。");
-        EXPECT_EQ(seen.owner, owner);
-        EXPECT_EQ(Dll().CanUnloadNow(), S_FALSE) << "the command's thread holds the module";
+        EXPECT_EQ(seen.owner, c.site ? site.window : nullptr);
+        EXPECT_TRUE(held()) << "the box's thread holds the module";
+        EXPECT_EQ(processCount(), c.processHolds) << "only in the package's own surrogate";
         PressOk(box);
-        EXPECT_TRUE(WaitUntil(pumped([] { return Dll().CanUnloadNow() == S_OK; }), 10000));
+        EXPECT_TRUE(WaitUntil(pumped([&] { return !held(); }), 10000));
+        EXPECT_EQ(processCount(), 0u);
     }
+    test_seams::AnswerPackageFullName(nullptr);
     EXPECT_EQ(RefCount(&site), 1u) << "every holder let the site go";
     EXPECT_TRUE(standin.Records().empty());
 }

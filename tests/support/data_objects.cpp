@@ -18,25 +18,22 @@ std::wstring NameOf(const std::wstring& path)
 
 }  // namespace
 
-ComPtr<IDataObject> ShellDataObject(const std::vector<std::wstring>& paths)
+ComPtr<IDataObject> TryShellDataObject(const std::vector<std::wstring>& paths)
 {
     ComPtr<IDataObject> result;
     IdList parent(ParentOf(paths.at(0)));
     ComPtr<IShellFolder> desktop;
     ComPtr<IShellFolder> folder;
     if (!parent.get() || FAILED(SHGetDesktopFolder(desktop.put())) ||
-        FAILED(desktop->BindToObject(parent.get(), nullptr, IID_IShellFolder, folder.put_void()))) {
-        ADD_FAILURE() << "cannot bind to the parent folder";
+        FAILED(desktop->BindToObject(parent.get(), nullptr, IID_IShellFolder, folder.put_void())))
         return result;
-    }
     std::vector<PITEMID_CHILD> children;
     for (const std::wstring& path : paths) {
         std::wstring name = NameOf(path);
         PIDLIST_RELATIVE child = nullptr;
-        if (FAILED(folder->ParseDisplayName(nullptr, nullptr, &name[0], nullptr, &child, nullptr))) {
-            ADD_FAILURE() << "cannot parse a child";
+        if (ParentOf(path) != ParentOf(paths[0]) ||
+            FAILED(folder->ParseDisplayName(nullptr, nullptr, &name[0], nullptr, &child, nullptr)))
             break;
-        }
         children.push_back(static_cast<PITEMID_CHILD>(child));
     }
     if (children.size() == paths.size()) {
@@ -46,8 +43,14 @@ ComPtr<IDataObject> ShellDataObject(const std::vector<std::wstring>& paths)
     }
     for (PITEMID_CHILD child : children)
         CoTaskMemFree(child);
+    return result;
+}
+
+ComPtr<IDataObject> ShellDataObject(const std::vector<std::wstring>& paths)
+{
+    ComPtr<IDataObject> result = TryShellDataObject(paths);
     if (!result)
-        ADD_FAILURE() << "GetUIObjectOf gave no data object";
+        ADD_FAILURE() << "no data object for the paths";
     return result;
 }
 

@@ -12,6 +12,8 @@
 // The data object that the items' parent folder gives (GetUIObjectOf), as
 // Explorer does for a selection. All paths must lie in one folder.
 ComPtr<IDataObject> ShellDataObject(const std::vector<std::wstring>& paths);
+// The same, or null where Wine cannot make one (nothing fails).
+ComPtr<IDataObject> TryShellDataObject(const std::vector<std::wstring>& paths);
 
 // An absolute ID list of a path; freed with the owner.
 class IdList {

@@ -1,8 +1,11 @@
 #include "support/explorer_commands.h"
 
+#include <shellapi.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <memory>
 
 #include "support/data_objects.h"
@@ -52,6 +55,10 @@ void Describe(IExplorerCommand* command, IShellItemArray* items, const std::wstr
     EXPECT_EQ(command->GetFlags(&flags), S_OK);
     EXPCMDSTATE state = ECS_DISABLED;
     EXPECT_EQ(command->GetState(items, TRUE, &state), S_OK);
+    // Asked for a quick answer, only a root the settings show waits for the items' attributes.
+    EXPCMDSTATE quick = ECS_DISABLED;
+    const HRESULT asked = command->GetState(items, FALSE, &quick);
+    EXPECT_TRUE(asked == E_PENDING ? indent.empty() && items : asked == S_OK && quick == state) << std::hex << asked;
     if (state != ECS_ENABLED) {
         EXPECT_EQ(state, static_cast<EXPCMDSTATE>(ECS_HIDDEN));
         text += L": hidden\n";
@@ -91,6 +98,8 @@ private:
     LONG m_count = 1;
 };
 
+LONG g_pathItemReads = 0;
+
 // One path of a PathItemArray; only what a handler asks of an item answers.
 class PathItem : public OneInterface<IShellItem> {
 public:
@@ -100,6 +109,7 @@ public:
     STDMETHODIMP GetDisplayName(SIGDN sigdn, LPWSTR* name) override
     {
         *name = nullptr;
+        InterlockedIncrement(&g_pathItemReads);
         if (sigdn != SIGDN_FILESYSPATH || m_path.empty())
             return E_INVALIDARG;
         *name = static_cast<LPWSTR>(CoTaskMemAlloc((m_path.size() + 1) * sizeof(wchar_t)));
@@ -116,14 +126,48 @@ private:
     const std::wstring m_path;
 };
 
+// The paths of a data object's CF_HDROP, as DragQueryFileW gives them.
+std::vector<std::wstring> DroppedPaths(IDataObject* data)
+{
+    std::vector<std::wstring> paths;
+    FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium = {};
+    if (FAILED(data->GetData(&format, &medium)))
+        return paths;
+    const HDROP drop = static_cast<HDROP>(medium.hGlobal);
+    for (UINT i = 0, count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0); i < count; ++i) {
+        std::wstring path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+        path.resize(DragQueryFileW(drop, i, &path[0], static_cast<UINT>(path.size())));
+        paths.push_back(path);
+    }
+    ReleaseStgMedium(&medium);
+    return paths;
+}
+
 class PathArray : public OneInterface<IShellItemArray> {
 public:
-    explicit PathArray(const std::vector<std::wstring>& paths)
+    explicit PathArray(const std::vector<std::wstring>& paths) : m_paths(paths)
     {
         for (const std::wstring& path : paths)
             m_items.emplace_back(new PathItem(path));
     }
-    STDMETHODIMP BindToHandler(IBindCtx*, REFGUID, REFIID, void** ppv) override { return *ppv = nullptr, E_NOTIMPL; }
+    // BHID_DataObject, as Windows' arrays give it: the shell's own data
+    // object where Wine's lists the same paths; else (paths of 260 units and
+    // more, "name.", an item that is no file) a drop list of the paths whole,
+    // none for an item without one.
+    STDMETHODIMP BindToHandler(IBindCtx*, REFGUID handler, REFIID riid, void** ppv) override
+    {
+        *ppv = nullptr;
+        if (!IsEqualGUID(handler, BHID_DataObject) || !IsEqualIID(riid, IID_IDataObject) || m_paths.empty())
+            return E_NOTIMPL;
+        std::vector<std::wstring> files;
+        std::copy_if(m_paths.begin(), m_paths.end(), std::back_inserter(files), [](auto& p) { return !p.empty(); });
+        ComPtr<IDataObject> data =
+            files.size() == m_paths.size() ? TryShellDataObject(files) : ComPtr<IDataObject>();
+        if (!data || DroppedPaths(data.get()) != files)
+            data = HandMadeDataObject(BuildDropHandle(files));
+        return data->QueryInterface(riid, ppv);
+    }
     STDMETHODIMP GetPropertyStore(GETPROPERTYSTOREFLAGS, REFIID, void** ppv) override { return *ppv = nullptr, E_NOTIMPL; }
     STDMETHODIMP GetPropertyDescriptionList(REFPROPERTYKEY, REFIID, void** ppv) override
     {
@@ -151,6 +195,7 @@ public:
     STDMETHODIMP EnumItems(IEnumShellItems** items) override { return *items = nullptr, E_NOTIMPL; }
 
 private:
+    const std::vector<std::wstring> m_paths;
     std::vector<ComPtr<IShellItem>> m_items;
 };
 
@@ -159,6 +204,11 @@ private:
 ComPtr<IShellItemArray> PathItemArray(const std::vector<std::wstring>& paths)
 {
     return ComPtr<IShellItemArray>(new PathArray(paths));
+}
+
+long PathItemReads()
+{
+    return InterlockedCompareExchange(&g_pathItemReads, 0, 0);
 }
 
 ComPtr<IExplorerCommand> CreateRootCommand()

@@ -17,11 +17,14 @@ ComPtr<IExplorerCommand> CreateRootCommand();
 ComPtr<IShellItemArray> ItemArray(const std::vector<std::wstring>& paths);
 
 // An item array of the tests' own that hands each path out as Windows'
-// array does (GetDisplayName with SIGDN_FILESYSPATH gives it whole): Wine's
-// arrays cut a path past 259 units and cannot hold "name." or "name ". An
-// empty path stands for an item that is no file (no SFGAO_FILESYSTEM, no
-// file-system path).
+// array does (GetDisplayName with SIGDN_FILESYSPATH gives it whole, and
+// BindToHandler a data object with the paths' drop list): Wine's arrays cut
+// a path past 259 units, cannot hold "name." or "name ", and give no data
+// object. An empty path stands for an item that is no file (no
+// SFGAO_FILESYSTEM, no file-system path).
 ComPtr<IShellItemArray> PathItemArray(const std::vector<std::wstring>& paths);
+// How many paths the tests' arrays have handed out item by item, so far.
+long PathItemReads();
 
 // The tree under the root for items: each object's title (": hidden" when
 // hidden), each level indented by two more; flags, the root's canonical

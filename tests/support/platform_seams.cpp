@@ -2,6 +2,7 @@
 
 #include <wchar.h>
 
+#include "newmenu/package_name.h"
 #include "registry/key_deletion.h"
 #include "shellext/folder_path.h"
 
@@ -10,6 +11,7 @@ namespace {
 const wchar_t* g_refused = nullptr;
 PCIDLIST_ABSOLUTE g_folder = nullptr;
 const wchar_t* g_folderPath = nullptr;
+const wchar_t* g_packageFullName = nullptr;
 
 }  // namespace
 
@@ -32,6 +34,22 @@ HRESULT GetFileSystemPath(PCIDLIST_ABSOLUTE folder, PWSTR* path)
     return S_OK;
 }
 
+LONG CurrentPackageFullName(UINT32* length, PWSTR name)
+{
+    if (!g_packageFullName) {
+        using Function = LONG(WINAPI*)(UINT32*, PWSTR);
+        const auto get = reinterpret_cast<Function>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetCurrentPackageFullName")));
+        return get ? get(length, name) : APPMODEL_ERROR_NO_PACKAGE;
+    }
+    const UINT32 needed = static_cast<UINT32>(wcslen(g_packageFullName) + 1);
+    const bool fits = *length >= needed && name;
+    if (fits)
+        memcpy(name, g_packageFullName, needed * sizeof(wchar_t));
+    *length = needed;
+    return fits ? ERROR_SUCCESS : ERROR_INSUFFICIENT_BUFFER;
+}
+
 namespace test_seams {
 
 void RefuseDeletionOf(const wchar_t* name) { g_refused = name; }
@@ -41,5 +59,7 @@ void AnswerFolderPath(PCIDLIST_ABSOLUTE folder, const wchar_t* path)
     g_folder = path ? folder : nullptr;
     g_folderPath = path;
 }
+
+void AnswerPackageFullName(const wchar_t* name) { g_packageFullName = name; }
 
 }  // namespace test_seams

@@ -145,16 +145,16 @@ void ListExplorerCommands(const std::wstring& dll, const std::vector<std::wstrin
     Out(L"invoke " + invoke);
     hr = picked->Invoke(items.get(), nullptr);
     Out(L"  Invoke = " + Hex(static_cast<unsigned long>(hr)));
-    if (FAILED(hr))
-        throw HostError(kExitInvokeFailed, L"Invoke failed: " + Hex(static_cast<unsigned long>(hr)));
-    // The command runs on a thread of the DLL, which holds the module until
-    // it ends: exiting before would end the command with the process.
+    // A refusal's box runs on a thread of the DLL, which holds the module
+    // until it is answered: exiting before would take the box away.
     picked.Reset();
     const auto canUnloadNow = reinterpret_cast<CanUnloadNowFunction>(
         reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
     const DWORD start = GetTickCount();
     while (canUnloadNow && canUnloadNow() != S_OK && GetTickCount() - start < 60000)
         Sleep(20);
+    if (FAILED(hr))
+        throw HostError(kExitInvokeFailed, L"Invoke failed: " + Hex(static_cast<unsigned long>(hr)));
 }
 
 }  // namespace menuhost

@@ -3,9 +3,13 @@
 // context menu reads them, anew each time the menu asks.
 #include <new>
 
+#include "newmenu/explorer_command.h"
+
 #include "archiver/archiver_location.h"
 #include "brxlib/text_builder.h"
-#include "shellext/explorer_command.h"
+#include "newmenu/command_base.h"
+#include "newmenu/command_run.h"
+#include "newmenu/sub_command_enum.h"
 #include "shellext/menu_settings.h"
 
 // {8480CFB9-F16F-414E-87AE-A4845AA7284C}
@@ -103,19 +107,13 @@ public:
         *pguidCommandName = m_node.level == CommandLevel::Root ? CLSID_MorvaneCommand : GUID_NULL;
         return m_node.level == CommandLevel::Root ? S_OK : E_NOTIMPL;
     }
-    STDMETHODIMP GetState(IShellItemArray* psiItemArray, BOOL, EXPCMDSTATE* pCmdState) override
-    {
-        if (!pCmdState)
-            return E_POINTER;
-        *pCmdState = IsShown(psiItemArray) ? ECS_ENABLED : ECS_HIDDEN;
-        return S_OK;
-    }
+    STDMETHODIMP GetState(IShellItemArray* psiItemArray, BOOL fOkToBeSlow, EXPCMDSTATE* pCmdState) override;
     // Only a command runs something; the others open their sub-commands.
     STDMETHODIMP Invoke(IShellItemArray* psiItemArray, IBindCtx*) override
     {
         if (m_node.level != CommandLevel::Command)
             return E_NOTIMPL;
-        return StartCommandOnItems(m_node.command.code, psiItemArray, SiteWindow(Site()));
+        return RunCommandOnItems(m_node.command.code, psiItemArray, SiteWindow(Site()));
     }
     STDMETHODIMP GetFlags(EXPCMDFLAGS* pFlags) override
     {
@@ -127,24 +125,37 @@ public:
     STDMETHODIMP EnumSubCommands(IEnumExplorerCommand** ppEnum) override;
 
 private:
-    bool IsShown(IShellItemArray* items) const;
-
     const CommandNode m_node;
 };
 
-bool CMenuCommand::IsShown(IShellItemArray* items) const
+// The entries and commands answer from the settings and the number of
+// items. The root also needs the attributes of every item, which Explorer's
+// array may have to look up item by item: asked for a quick answer, it says
+// E_PENDING, and Explorer asks again from a background thread.
+STDMETHODIMP CMenuCommand::GetState(IShellItemArray* psiItemArray, BOOL fOkToBeSlow, EXPCMDSTATE* pCmdState)
 {
+    if (!pCmdState)
+        return E_POINTER;
+    *pCmdState = ECS_HIDDEN;
     switch (m_node.level) {
     case CommandLevel::Root:
-        return AllInFileSystem(items) && (EntryIsShown(MenuEntry::Extract, items) ||
-                                          EntryIsShown(MenuEntry::Compress, items) ||
-                                          EntryIsShown(MenuEntry::Convert, items));
+        if (!EntryIsShown(MenuEntry::Extract, psiItemArray) && !EntryIsShown(MenuEntry::Compress, psiItemArray) &&
+            !EntryIsShown(MenuEntry::Convert, psiItemArray))
+            return S_OK;
+        if (!fOkToBeSlow)
+            return E_PENDING;
+        if (AllInFileSystem(psiItemArray))
+            *pCmdState = ECS_ENABLED;
+        return S_OK;
     case CommandLevel::Entry:
-        return EntryIsShown(m_node.entry, items);
+        if (EntryIsShown(m_node.entry, psiItemArray))
+            *pCmdState = ECS_ENABLED;
+        return S_OK;
     case CommandLevel::Command:
-        return true;
+        *pCmdState = ECS_ENABLED;
+        return S_OK;
     }
-    return false;
+    return S_OK;
 }
 
 STDMETHODIMP CMenuCommand::EnumSubCommands(IEnumExplorerCommand** ppEnum)
@@ -154,11 +165,11 @@ STDMETHODIMP CMenuCommand::EnumSubCommands(IEnumExplorerCommand** ppEnum)
     *ppEnum = nullptr;
     switch (m_node.level) {
     case CommandLevel::Root:
-        *ppEnum = CreateSubCommandEnum(Entries, 3, Site());
+        *ppEnum = CreateSubCommandEnum(Entries, 3, Site(), CreateCommandObject);
         break;
     case CommandLevel::Entry: {
         CommandNode nodes[14];
-        *ppEnum = CreateSubCommandEnum(nodes, ListCommands(m_node.entry, nodes), Site());
+        *ppEnum = CreateSubCommandEnum(nodes, ListCommands(m_node.entry, nodes), Site(), CreateCommandObject);
         break;
     }
     case CommandLevel::Command:

@@ -1,8 +1,10 @@
 // IEnumExplorerCommand over the sub-commands of an object of the menu.
 #include <new>
 
+#include "newmenu/sub_command_enum.h"
+
+#include "brxlib/memory.h"
 #include "module/module.h"
-#include "shellext/explorer_command.h"
 
 namespace {
 
@@ -11,8 +13,8 @@ const int MostSubCommands = 14;
 
 class CEnumSubCommands final : public IEnumExplorerCommand {
 public:
-    CEnumSubCommands(const CommandNode* nodes, int count, IUnknown* site)
-        : m_refCount(1), m_count(0), m_next(0), m_site(site)
+    CEnumSubCommands(const CommandNode* nodes, int count, IUnknown* site, CommandMaker make)
+        : m_refCount(1), m_count(0), m_next(0), m_site(site), m_make(make)
     {
         for (int i = 0; i < count && i < MostSubCommands; ++i)
             m_nodes[m_count++] = nodes[i];
@@ -71,6 +73,7 @@ private:
     int m_count;
     int m_next;
     IUnknown* m_site;  // handed to every object made
+    CommandMaker m_make;
 };
 
 // Up to celt new objects; S_FALSE when fewer were left. When memory runs
@@ -85,7 +88,7 @@ STDMETHODIMP CEnumSubCommands::Next(ULONG celt, IExplorerCommand** pUICommand, U
         return E_INVALIDARG;
     ULONG fetched = 0;
     while (fetched < celt && m_next < m_count) {
-        IExplorerCommand* command = CreateCommandObject(m_nodes[m_next], m_site);
+        IExplorerCommand* command = m_make(m_nodes[m_next], m_site);
         if (!command) {
             while (fetched > 0) {
                 pUICommand[--fetched]->Release();
@@ -104,8 +107,9 @@ STDMETHODIMP CEnumSubCommands::Next(ULONG celt, IExplorerCommand** pUICommand, U
 
 }  // namespace
 
-IEnumExplorerCommand* CreateSubCommandEnum(const CommandNode* nodes, int count, IUnknown* site)
+IEnumExplorerCommand* CreateSubCommandEnum(const CommandNode* nodes, int count, IUnknown* site,
+                                           CommandMaker make)
 {
     void* memory = brxlib::Allocate(sizeof(CEnumSubCommands));
-    return memory ? new (memory) CEnumSubCommands(nodes, count, site) : nullptr;
+    return memory ? new (memory) CEnumSubCommands(nodes, count, site, make) : nullptr;
 }

@@ -1,9 +1,14 @@
-// From an item array to a selection: each item's file-system path stored by
-// the rules Initialize follows for a dropped path, straight into the records.
+// From an item array to a selection. Explorer's array lives in Explorer and
+// the command in dllhost.exe: each call on it crosses the processes, so the
+// paths come in one call, as the drop list of the array's data object, read
+// as Initialize reads it. Item by item (each item's file-system path stored
+// by the same rules) only where that list is missing, holds fewer paths
+// than the array has items, or fails, so that a path that fits no form is
+// still named.
+#include "newmenu/selection_capture.h"
+
 #include "brxlib/text_builder.h"
-#include "shellext/explorer_command.h"
 #include "shellext/selection_paths.h"
-#include "shellext/shell_ext.h"
 
 namespace {
 
@@ -54,10 +59,28 @@ HRESULT AddItemPaths(IShellItemArray* items, DWORD count, SelectionPaths& paths,
     return hr;
 }
 
+// The drop list of the items' data object into ext's selection: S_OK when
+// it names count paths, S_FALSE (selection empty) when it should be read
+// item by item instead.
+HRESULT ReadDataObject(IShellItemArray* items, DWORD count, CShellExt& ext)
+{
+    IDataObject* data = nullptr;
+    if (FAILED(items->BindToHandler(nullptr, BHID_DataObject, IID_IDataObject, reinterpret_cast<void**>(&data))) ||
+        !data)
+        return S_FALSE;
+    const HRESULT hr = ext.ReadSelection(data);
+    data->Release();
+    if (hr == E_OUTOFMEMORY)
+        return hr;
+    // An item that is no file has no path in the list: read them one by one.
+    if (SUCCEEDED(hr) && static_cast<DWORD>(ext.Selection.count) == count)
+        return S_OK;
+    ext.Selection.clear();
+    return S_FALSE;
+}
+
 }  // namespace
 
-// Into ext's selection, emptied on failure; a path that fits no form is
-// named in ext's Refusal (PathTooLongResult), for the user.
 HRESULT CaptureItems(IShellItemArray* items, CShellExt& ext)
 {
     if (!items)
@@ -68,7 +91,12 @@ HRESULT CaptureItems(IShellItemArray* items, CShellExt& ext)
         return hr;
     if (count == 0)
         return E_INVALIDARG;
-    if (count > 0x7FFFFFFF || !ext.Selection.reserve(static_cast<int>(count)))
+    if (count > 0x7FFFFFFF)
+        return E_OUTOFMEMORY;
+    hr = ReadDataObject(items, count, ext);
+    if (hr != S_FALSE)
+        return hr;
+    if (!ext.Selection.reserve(static_cast<int>(count)))
         return E_OUTOFMEMORY;
     SelectionPaths paths(ext.Selection);
     hr = AddItemPaths(items, count, paths, ext.Refusal);

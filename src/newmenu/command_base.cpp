@@ -1,5 +1,5 @@
 // Identity, lifetime and site of the objects of the Windows 11 menu.
-#include "shellext/explorer_command.h"
+#include "newmenu/command_base.h"
 
 #include <urlmon.h>
 
