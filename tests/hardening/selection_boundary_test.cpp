@@ -456,7 +456,12 @@ TEST_F(NewMenuSelection, RandomItemArraysRunExactlyTheChosenFilesOrAreRefused)
         const std::string what = "case " + std::to_string(cases) + ", " + std::to_string(paths.size()) + " items";
         ASSERT_EQ(DescribeCommands(items.get()), Tree(paths.size(), read == paths.size())) << what;
 
-        const HRESULT hr = FindCommand(random.Pick(titles))->Invoke(items.get(), nullptr);
+        HRESULT hr = E_FAIL;
+        {
+            const ComPtr<IExplorerCommand> command = FindCommand(random.Pick(titles));
+            ASSERT_TRUE(command) << what;
+            hr = command->Invoke(items.get(), nullptr);
+        }
         ASSERT_TRUE(WaitUntil([] { return Dll().CanUnloadNow() == S_OK; }, 20000)) << what << ": the module is held";
         const std::vector<SeenBox> seen = answerer.Seen();
         const auto first = [&](size_t end, Outcome a, Outcome b) {

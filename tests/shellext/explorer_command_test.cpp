@@ -122,6 +122,7 @@ TEST_F(ExplorerCommandTest, ItemWithoutAFileSystemPathHidesTheRootAndRunsNothing
     EXPECT_EQ(DescribeCommands(items.get()), L"Morvane: hidden\n");
     const std::vector<std::wstring> before = MrvEntries();
     ComPtr<IExplorerCommand> zip = FindCommand(L"圧縮/.zip");
+    ASSERT_TRUE(zip);
     EXPECT_TRUE(FAILED(zip->Invoke(items.get(), nullptr)));
     EXPECT_TRUE(FAILED(zip->Invoke(nullptr, nullptr)));
     EXPECT_TRUE(standin.Records().empty());
@@ -131,7 +132,9 @@ TEST_F(ExplorerCommandTest, ItemWithoutAFileSystemPathHidesTheRootAndRunsNothing
 TEST_F(ExplorerCommandTest, EnumeratorHonoursItsCountAndStartsOverOnReset)
 {
     ComPtr<IEnumExplorerCommand> subs;
-    ASSERT_EQ(FindCommand(L"解凍")->EnumSubCommands(subs.put()), S_OK);
+    const ComPtr<IExplorerCommand> extract = FindCommand(L"解凍");
+    ASSERT_TRUE(extract);
+    ASSERT_EQ(extract->EnumSubCommands(subs.put()), S_OK);
     IExplorerCommand* batch[6] = {};
     ULONG fetched = 0;
     EXPECT_EQ(subs->Next(3, batch, &fetched), S_OK);
@@ -161,6 +164,7 @@ TEST_F(ExplorerCommandTest, IconIsTheArchiversOwnWhenTheInstallFolderIsUsable)
     EXPECT_EQ(std::wstring(icon), StandinScope::ArchiverPath() + L",0");
     CoTaskMemFree(icon);
     for (const ComPtr<IExplorerCommand>& command : {FindCommand(L"解凍"), FindCommand(L"圧縮/.zip"), root}) {
+        ASSERT_TRUE(command);
         if (command.get() == root.get())
             SettingsScope::SetInstallPath(L"Morvane");
         icon = reinterpret_cast<LPWSTR>(1);
@@ -250,6 +254,7 @@ TEST_F(ExplorerCommandTest, RefusalsBoxOutlivesInvokeAndHoldsTheModule)
             if (c.package)
                 ASSERT_EQ(CreateMorvaneCommand(IID_IExplorerCommand, root.put_void()), S_OK);
             ComPtr<IExplorerCommand> command = FindCommand(L"解凍/ここに解凍", root.get());
+            ASSERT_TRUE(command);
             ComPtr<IObjectWithSite> withSite;
             ASSERT_EQ(command->QueryInterface(IID_IObjectWithSite, withSite.put_void()), S_OK);
             ASSERT_EQ(withSite->SetSite(c.site ? &site : nullptr), S_OK);

@@ -31,7 +31,7 @@ long PathItemReads();
 // name and the hidden ones' sub-commands are checked on the way.
 std::wstring DescribeCommands(IShellItemArray* items);
 // The object at "entry/command" (titles) under root (by default a new one
-// from the DLL), or null.
+// from the DLL), or null with a failure: assert before using it.
 ComPtr<IExplorerCommand> FindCommand(const std::wstring& titles, IExplorerCommand* root = nullptr);
 
 // A site whose window (IOleWindow) is a window of the calling thread; on
