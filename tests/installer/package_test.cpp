@@ -438,8 +438,10 @@ TEST_F(Installer, OlderVersionDoesNotReplaceANewerOne)
 
 // Wine has no package deployment: a stand-in in PowerShell's place logs what
 // it was asked and fails. Active Setup's run at sign-in cannot be shown
-// either: its entry is checked as written. Wine runs the commit action; no
-// test here makes msiexec roll back.
+// either: its entry is checked as written. Wine runs the commit action. No
+// test makes msiexec roll back: Wine 8 ran the removal's rollback action but
+// left the product half-registered (its next uninstallation put the files
+// back), and ran the registration's rollback after the files were gone.
 TEST_F(Installer, MenuPackageStepsRunMenuSetupAndTheAllUsersRemovalOnlyOnWindows11)
 {
     PowerShellStandIn powerShell;
