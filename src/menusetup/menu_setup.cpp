@@ -126,24 +126,27 @@ DWORD Register()
         return 0;
     }
     ForgetActiveSetup();
-    WriteLogLine(L"register", code, conflict ? L"not registered after removing the same version" : L"not registered",
-                 folder);
+    const wchar_t* outcome = !ran       ? L"not registered, PowerShell did not run to its end"
+                             : conflict ? L"not registered after removing the same version"
+                                        : L"not registered";
+    WriteLogLine(L"register", code, outcome, folder);
     return code ? code : ERROR_GEN_FAILURE;
 }
 
 DWORD Unregister()
 {
     wchar_t removal[RemovalCapacity];
+    // The user's record goes in any case: a later installation registers the package again at sign-in.
+    ForgetActiveSetup();
     if (Skipped(L"unregister"))
         return 0;
-    // The user's record goes too: a later installation registers the package again at sign-in.
-    ForgetActiveSetup();
     DWORD code = 0;
-    if (ComposeRemoveScript(removal, RemovalCapacity) && RunPowerShell(removal, &code) && code == 0) {
+    const bool ran = ComposeRemoveScript(removal, RemovalCapacity) && RunPowerShell(removal, &code);
+    if (ran && code == 0) {
         WriteLogLine(L"unregister", 0, L"removed", nullptr);
         return 0;
     }
-    WriteLogLine(L"unregister", code, L"not removed", nullptr);
+    WriteLogLine(L"unregister", code, ran ? L"not removed" : L"not removed, PowerShell did not run to its end", nullptr);
     return code ? code : ERROR_GEN_FAILURE;
 }
 
