@@ -3,10 +3,15 @@
 # certificate the user supplies:
 #   MORVANE_SIGN_PFX        PKCS#12 file with the code-signing key and certificate
 #   MORVANE_SIGN_PASSWORD   its password
-#   MORVANE_SIGN_TIMESTAMP  optional RFC 3161 timestamp server URL
-# Signs copies of the built DLL and of the Windows 11 menu's package into
-# BUILD_DIR/signed, builds the MSI of those signed copies there, and signs it:
-# signed/MorvaneX64.dll, signed/MorvaneX64-menu.msix, signed/MorvaneX64.msi.
+#   MORVANE_SIGN_TIMESTAMP  RFC 3161 timestamp server URL: required, since a
+#                           signature without a timestamp dies with the
+#                           certificate, and with it every later sign-in's
+#                           registration of the menu's package
+#   MORVANE_SIGN_NO_TIMESTAMP=1  signs without one: for tests only, never a release
+# Signs copies of the built DLL, of MorvaneMenuSetup.exe and of the Windows 11
+# menu's package into BUILD_DIR/signed, builds the MSI of those signed copies
+# there, and signs it: signed/MorvaneX64.dll, signed/MorvaneMenuSetup.exe,
+# signed/MorvaneX64-menu.msix, signed/MorvaneX64.msi.
 # The build's own DLL and packages stay unsigned. Windows takes the menu's
 # package only when its Publisher is the certificate's subject: the build's
 # MORVANE_PACKAGE_PUBLISHER (cmake -DMORVANE_PACKAGE_PUBLISHER=...).
@@ -23,7 +28,13 @@ command -v osslsigncode >/dev/null || die "osslsigncode is missing (bash scripts
 read -r major minor < <(osslsigncode --version 2>&1 | sed -n '1s/^osslsigncode \([0-9]*\)\.\([0-9]*\).*/\1 \2/p') || true
 [ "${major:-0}" -gt 2 ] || { [ "${major:-0}" -eq 2 ] && [ "${minor:-0}" -ge 7 ]; } ||
   die "osslsigncode ${major:-?}.${minor:-?} cannot sign the MSIX package: 2.7 or later is needed (Debian 12: bookworm-backports; bash scripts/setup.sh installs it)"
-[ -f "$build/MorvaneX64.dll" ] || die "no $build/MorvaneX64.dll: build first (bash scripts/build.sh $build)"
+[ -n "${MORVANE_SIGN_TIMESTAMP:-}" ] || [ "${MORVANE_SIGN_NO_TIMESTAMP:-}" = 1 ] ||
+  die "set MORVANE_SIGN_TIMESTAMP to an RFC 3161 timestamp server: without a timestamp the signatures end with the certificate"
+[ -z "${MORVANE_SIGN_TIMESTAMP:-}" ] || [ "${MORVANE_SIGN_NO_TIMESTAMP:-}" != 1 ] ||
+  die "MORVANE_SIGN_TIMESTAMP and MORVANE_SIGN_NO_TIMESTAMP=1 contradict each other"
+for file in MorvaneX64.dll MorvaneMenuSetup.exe; do
+  [ -f "$build/$file" ] || die "no $build/$file: build first (bash scripts/build.sh $build)"
+done
 menu="$build/installer/MorvaneX64-menu.msix"
 [ -f "$menu" ] || die "no $menu: build first (bash scripts/build.sh $build)"
 
@@ -53,11 +64,13 @@ sign() {
 
 signed="$build/signed"
 mkdir -p "$signed"
-sign "$build/MorvaneX64.dll" "$signed/MorvaneX64.dll"
-echo "signed: $signed/MorvaneX64.dll"
+for file in MorvaneX64.dll MorvaneMenuSetup.exe; do
+  sign "$build/$file" "$signed/$file"
+  echo "signed: $signed/$file"
+done
 sign "$menu" "$signed/MorvaneX64-menu.msix"
 echo "signed: $signed/MorvaneX64-menu.msix"
-# The MSI must carry the signed DLL and menu package: it is made from the signed copies.
+# The MSI must carry the signed DLL, program and menu package: it is made from the signed copies.
 cmake --build "$build" --target morvane_signed_installer >"$signed/build.log" 2>&1 ||
   { cat "$signed/build.log" >&2; die "building the package failed"; }
 sign "$signed/MorvaneX64.msi" "$signed/MorvaneX64.msi.tmp"

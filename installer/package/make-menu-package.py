@@ -1,8 +1,9 @@
 #!/usr/bin/python3
-"""make-menu-package.py TEMPLATE VERSION PUBLISHER MSIX LOGO
+"""make-menu-package.py TEMPLATE IDENTITY MSIX LOGO
 
 Writes the Windows 11 menu's package MSIX (unsigned; scripts/sign.sh signs
-it) from the manifest TEMPLATE, and the logo LOGO that the manifest names.
+it) from the manifest TEMPLATE, with the version and the publisher on the
+two lines of the file IDENTITY, and the logo LOGO that the manifest names.
 The package holds no payload: AppxManifest.xml, AppxBlockMap.xml and
 [Content_Types].xml only.
 
@@ -103,7 +104,9 @@ def write_logo(path):
         f.write(png)
 
 
-def main(template, version, publisher, msix, logo):
+def main(template, identity, msix, logo):
+    with open(identity, encoding="utf-8") as f:
+        version, publisher = f.read().splitlines()[:2]
     with open(template, encoding="utf-8") as f:
         text = f.read()
     # quoteattr adds the quotation marks that the template leaves around the placeholders.
@@ -116,6 +119,6 @@ def main(template, version, publisher, msix, logo):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 6:
+    if len(sys.argv) != 5:
         sys.exit(__doc__.split("\n\n")[0])
     main(*sys.argv[1:])

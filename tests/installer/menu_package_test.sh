@@ -54,7 +54,14 @@ setns desktop10=http://schemas.microsoft.com/appx/manifest/desktop/windows10/10
 setns com=http://schemas.microsoft.com/appx/manifest/com/windows10"
 xp() { printf '%s\nxpath %s\n' "$namespaces" "$1" | xmllint --shell "$work/manifest.xml" | sed -n 's/^.*Object is a [^:]*: //p'; }
 app=/p:Package/p:Applications/p:Application
-expect "version" "$(xp 'string(/p:Package/p:Identity/@Version)')" "$(cache MORVANE_VERSION).0"
+# The fourth field: whole hours from 2026-01-01 UTC to the build that wrote
+# the package's identity (unless set by hand), within 0..65535.
+package_version=$(xp 'string(/p:Package/p:Identity/@Version)')
+revision=${package_version##*.}
+expect "version" "$package_version" "$(cache MORVANE_VERSION).$revision"
+[ -n "$(cache MORVANE_PACKAGE_REVISION)" ] || [ -n "${SOURCE_DATE_EPOCH:-}" ] ||
+  expect "revision" "$revision" $((($(stat -c %Y "$build/installer/menu-package.id") - 1767225600) / 3600))
+[ "$revision" -le 65535 ] || fail "revision $revision is past 65535"
 expect "publisher" "$(xp 'string(/p:Package/p:Identity/@Publisher)')" "$(cache MORVANE_PACKAGE_PUBLISHER)"
 expect "external content" "$(xp 'string(/p:Package/p:Properties/uap10:AllowExternalContent)')" true
 expect "target device" "$(xp "string(/p:Package/p:Dependencies/p:TargetDeviceFamily[@Name='Windows.Desktop']/@MinVersion)")" 10.0.19041.0
@@ -74,10 +81,10 @@ expect "ignorable namespaces" "$(xp 'contains(concat(" ", /p:Package/@IgnorableN
 expect "class" "$(xp "count($classes[@Id='$clsid' and @Path='MorvaneX64.dll' and @ThreadingModel='STA'])")" 1
 expect "classes" "$(xp "count($app/p:Extensions//com:Class)")" 1
 
-# The MSI: both files beside the DLL, the package byte for byte, the steps
-# with their Windows 11 condition and the Active Setup entry (package_test.cpp
-# runs them under Wine's msiexec with a stand-in PowerShell; nothing here can
-# run Add-AppxPackage, and no sign-in runs Active Setup).
+# The MSI: the files beside the DLL, the package byte for byte, the steps
+# with their conditions and the Active Setup entry (package_test.cpp runs
+# them under Wine's msiexec with a stand-in PowerShell; nothing here can run
+# Add-AppxPackage, and no sign-in runs Active Setup).
 # A table's rows without its three header lines and without CR.
 table() {
   [ -f "$work/$1.tsv" ] || msiinfo export "$msi" "$1" | tail -n +4 | tr -d '\r' > "$work/$1.tsv"
@@ -98,39 +105,48 @@ expect "OS build search" "$(table RegLocator | grep -P '^OsBuildNumber\t')" \
 expect "OS build property" "$(table AppSearch)" "$(printf 'MORVANE_OS_BUILD\tOsBuildNumber')"
 expect "power shell" "$(table CustomAction | grep -P '^SetMenuPowerShell\t')" \
   "$(printf 'SetMenuPowerShell\t51\tMORVANE_POWERSHELL\t[System64Folder]WindowsPowerShell\\v1.0\\powershell.exe\t')"
-# 1138: an executable named by a property (50), deferred (1024), its result
-# ignored (64), as the installing user (no 2048).
+# MorvaneMenuSetup.exe beside the DLL; each user's steps run it (18: an
+# installed program, 64: result ignored, 1024: deferred, 256: rollback), as
+# the installing user (no 2048); every rollback comes before its step.
+program=$(table File | awk -F'\t' '$3 == "MorvaneMenuSetup.exe" { print $1 "|" $2 }')
+expect "folder of MorvaneMenuSetup.exe" "$(directory_of "${program#*|}")" "$(directory_of "$dll_component")"
 action() { table CustomAction | awk -F'\t' -v a="$1" '$1 == a { print $2 "|" $3 "|" $4 }'; }
-flags="-NoProfile -NonInteractive -ExecutionPolicy Bypass -Command"
-expect "registration" "$(action RegisterMenuPackage)" \
-  "1138|MORVANE_POWERSHELL|$flags \"Add-AppxPackage -Path '[#MorvaneX64_menu.msix]' -ExternalLocation '[INSTALLDIR]'\""
-expect "removal" "$(action UnregisterMenuPackage)" \
-  "1138|MORVANE_POWERSHELL|$flags \"Get-AppxPackage -Name Brantix.MorvaneShellExtension | Remove-AppxPackage\""
-# 3186: the same, elevated (2048: the installer service's account, no impersonation).
-expect "removal for every user" "$(action UnregisterMenuPackageForAllUsers)" \
-  "3186|MORVANE_POWERSHELL|$flags \"Get-AppxPackage -AllUsers -Name Brantix.MorvaneShellExtension | Remove-AppxPackage -AllUsers\""
-expect "every user from Windows 11 on" "$(action SetMenuForEveryUser)" "51|MORVANE_MENU_FOR_EVERY_USER|1"
-# Active Setup (HKLM, 2): StubPath registers the package for each user at
-# sign-in, once per Version (the product's, with commas), when IsInstalled.
+expect "registration" "$(action RegisterMenuPackage)" "1106|MorvaneMenuSetup.exe|/register"
+expect "registration's rollback" "$(action RegisterMenuPackageRollback)" "1362|MorvaneMenuSetup.exe|/unregister"
+expect "removal" "$(action UnregisterMenuPackage)" "1106|MorvaneMenuSetup.exe|/unregister"
+expect "removal's rollback" "$(action UnregisterMenuPackageRollback)" "1362|MorvaneMenuSetup.exe|/register"
+# Every user's removal, elevated (2048): a commit action (512), or in the
+# script (3186) when rollback is disabled, which runs no commit action.
+all_users="-NoProfile -NonInteractive -ExecutionPolicy Bypass -Command \"Get-AppxPackage -AllUsers -Name Brantix.MorvaneShellExtension | Remove-AppxPackage -AllUsers\""
+expect "removal for every user" "$(action UnregisterMenuPackageForAllUsers)" "3698|MORVANE_POWERSHELL|$all_users"
+expect "removal for every user without rollback" "$(action UnregisterMenuPackageForAllUsersNoRollback)" \
+  "3186|MORVANE_POWERSHELL|$all_users"
+# Active Setup (HKLM, 2): StubPath runs the program for each user at
+# sign-in, once per Version (the product's and the package's revision, with
+# commas); always on, the program checks the Windows build.
 key='SOFTWARE\Microsoft\Active Setup\Installed Components\{9058CF24-FC57-484A-91FD-164A91A6644B}'
 version=$(table Property | sed -n 's/^ProductVersion\t//p')
 expect "Active Setup entry" "$(table Registry | k="$key" awk -F'\t' '$3 == ENVIRON["k"] { print $2 "|" $4 "|" $5 "|" $6 }' | sort)" \
   "$(printf '%s\n' "2||Morvane shell extension (x64)|MorvaneMenuActiveSetup" \
-     "2|IsInstalled|#[MORVANE_MENU_FOR_EVERY_USER]|MorvaneMenuActiveSetup" \
-     "2|StubPath|\"[System64Folder]WindowsPowerShell\\v1.0\\powershell.exe\" -WindowStyle Hidden $flags \"Add-AppxPackage -Path '[#MorvaneX64_menu.msix]' -ExternalLocation '[INSTALLDIR]'\"|MorvaneMenuActiveSetup" \
-     "2|Version|${version//./,}|MorvaneMenuActiveSetup" | sort)"
+     "2|IsInstalled|#1|MorvaneMenuActiveSetup" \
+     "2|StubPath|\"[#MorvaneMenuSetup.exe]\" /register|MorvaneMenuActiveSetup" \
+     "2|Version|${version//./,},$revision|MorvaneMenuActiveSetup" | sort)"
 condition() { table InstallExecuteSequence | awk -F'\t' -v a="$1" '$1 == a { print $2 }'; }
-expect "registration step" "$(condition RegisterMenuPackage)" 'MORVANE_OS_BUILD >= 22000 AND NOT REMOVE~="ALL"'
-expect "removal step" "$(condition UnregisterMenuPackage)" 'MORVANE_OS_BUILD >= 22000 AND REMOVE~="ALL"'
-expect "removal step for every user" "$(condition UnregisterMenuPackageForAllUsers)" \
-  'MORVANE_OS_BUILD >= 22000 AND REMOVE~="ALL" AND NOT UPGRADINGPRODUCTCODE'
-expect "every user step" "$(condition SetMenuForEveryUser)" 'MORVANE_OS_BUILD >= 22000'
-# The order: the old product goes first, as before; the two deferred steps lie
-# inside the script (InstallInitialize to InstallFinalize), the removal before
-# the files go, the registration after they come.
-order=(InstallValidate RemoveExistingProducts SetMenuPowerShell SetMenuForEveryUser InstallInitialize
-       UnregisterMenuPackage UnregisterMenuPackageForAllUsers RemoveFiles InstallFiles RegisterMenuPackage
-       WriteRegistryValues InstallFinalize)
+user='UserSID <> "S-1-5-18"'
+expect "registration step" "$(condition RegisterMenuPackage) $(condition RegisterMenuPackageRollback)" \
+  "NOT REMOVE~=\"ALL\" AND $user NOT REMOVE~=\"ALL\" AND $user"
+expect "removal step" "$(condition UnregisterMenuPackage) $(condition UnregisterMenuPackageRollback)" \
+  "REMOVE~=\"ALL\" AND $user REMOVE~=\"ALL\" AND $user"
+all='MORVANE_OS_BUILD >= 22000 AND REMOVE~="ALL" AND NOT UPGRADINGPRODUCTCODE AND'
+expect "removal step for every user" "$(condition UnregisterMenuPackageForAllUsers)" "$all NOT RollbackDisabled"
+expect "removal step for every user without rollback" \
+  "$(condition UnregisterMenuPackageForAllUsersNoRollback)" "$all RollbackDisabled"
+# The order: the old product goes first, as before; the user's removal
+# before the files go, the registration after the registry is written (it
+# records Active Setup's version), each rollback just before its step.
+order=(InstallValidate RemoveExistingProducts SetMenuPowerShell InstallInitialize UnregisterMenuPackageRollback
+       UnregisterMenuPackage UnregisterMenuPackageForAllUsers UnregisterMenuPackageForAllUsersNoRollback RemoveFiles
+       InstallFiles WriteRegistryValues RegisterMenuPackageRollback RegisterMenuPackage InstallFinalize)
 expect "sequence" "$(table InstallExecuteSequence | sort -t$'\t' -k3 -n | cut -f1 |
   grep -xF -f <(printf '%s\n' "${order[@]}") | tr '\n' ' ')" "${order[*]} "
 

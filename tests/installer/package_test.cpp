@@ -1,7 +1,9 @@
 // The installer packages under Wine's msiexec: what they write, what they
 // leave, and how versions replace each other.
 #include <windows.h>
+#include <knownfolders.h>
 #include <objbase.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -90,12 +92,15 @@ public:
     ~PowerShellStandIn()
     {
         SetEnvironmentVariableW(L"MORVANE_STANDIN_LOG", nullptr);
+        SetEnvironmentVariableW(L"MORVANE_STANDIN_EXIT_CODE", nullptr);
         DeleteFileW(m_log.c_str());
         DeleteFileW(m_path.c_str());
         if (m_saved)
             MoveFileW((m_path + L".wine").c_str(), m_path.c_str());
     }
     bool ok() const { return m_ok; }
+    // What PowerShell would exit with (an HRESULT in hexadecimal), for every later run.
+    void ExitWith(const wchar_t* code) { SetEnvironmentVariableW(L"MORVANE_STANDIN_EXIT_CODE", code); }
     // The arguments of each run, after the program's own path (Wine's msi
     // writes it unquoted; Windows Installer may quote it).
     std::vector<std::string> Runs() const
@@ -141,6 +146,30 @@ private:
     bool m_had = false;
     std::wstring m_old;
 };
+
+// MorvaneMenuSetup.exe's log lines, without their time, emptied for the next call.
+std::vector<std::string> TakeMenuSetupLog()
+{
+    PWSTR local = nullptr;
+    EXPECT_EQ(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &local), S_OK);
+    const std::wstring path = std::wstring(local ? local : L"") + L"\\Morvane\\MorvaneMenuSetup.log";
+    CoTaskMemFree(local);
+    std::vector<std::string> lines;
+    const std::string text = FileBytes(path);
+    for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+        lines.push_back(text.substr(at, end - at).substr(std::min<size_t>(21, end - at)));  // "YYYY-MM-DD hh:mm:ssZ "
+    DeleteFileW(path.c_str());
+    return lines;
+}
+
+// The PowerShell command lines MorvaneMenuSetup.exe gives, after the program's path.
+std::string PowerShellCommand(const std::string& script)
+{
+    return "-NoProfile -NonInteractive -ExecutionPolicy Bypass -Command \"try { " + script +
+           " -ErrorAction Stop } catch { $c = $_.Exception.HResult; if (-not $c) { $c = 1 }; exit $c }\"";
+}
+const std::string RemoveCommand =
+    PowerShellCommand("Get-AppxPackage -Name Brantix.MorvaneShellExtension | Remove-AppxPackage");
 
 class Installer : public ::testing::Test {
 protected:
@@ -409,59 +438,116 @@ TEST_F(Installer, OlderVersionDoesNotReplaceANewerOne)
 
 // Wine has no package deployment: a stand-in in PowerShell's place logs what
 // it was asked and fails. Active Setup's run at sign-in cannot be shown
-// either: its entry is checked as written.
-TEST_F(Installer, MenuPackageIsRegisteredFromWindows11OnAndUnregisteredOnRemoval)
+// either: its entry is checked as written. Wine runs the commit action. No
+// test makes msiexec roll back: Wine 8 ran the removal's rollback action but
+// left the product half-registered (its next uninstallation put the files
+// back), and ran the registration's rollback after the files were gone.
+TEST_F(Installer, MenuPackageStepsRunMenuSetupAndTheAllUsersRemovalOnlyOnWindows11)
 {
     PowerShellStandIn powerShell;
     ASSERT_TRUE(powerShell.ok());
     OsBuildScope build;
-    const std::wstring folder = InstallFolder() + L"\\";
-    const std::string flags = "-NoProfile -NonInteractive -ExecutionPolicy Bypass -Command ";
-    const std::wstring registration = std::wstring(flags.begin(), flags.end()) + L"\"Add-AppxPackage -Path '" +
-                                      folder + L"MorvaneX64-menu.msix' -ExternalLocation '" + folder + L"'\"";
-    const std::vector<std::string> expected = {
-        Narrow(registration), flags + "\"Get-AppxPackage -Name Brantix.MorvaneShellExtension | Remove-AppxPackage\"",
-        flags + "\"Get-AppxPackage -AllUsers -Name Brantix.MorvaneShellExtension | Remove-AppxPackage -AllUsers\""};
-    // Active Setup's entry as the dump gives it: the key, then its values by name.
-    std::wstring version = ReadPackage(MainPackage()).version, system(MAX_PATH, L'\0');
-    std::replace(version.begin(), version.end(), L'.', L',');
-    system.resize(GetSystemDirectoryW(&system[0], MAX_PATH));
+    TakeMenuSetupLog();
+    const std::wstring folder = InstallFolder();
+    // Active Setup's Version: the product's and the menu package's revision
+    // (its manifest is stored in the package, not deflated).
+    const std::string manifest = FileBytes(BuiltMenuPackage()), product = Narrow(ReadPackage(MainPackage()).version);
+    const size_t at = manifest.find("Version=\"" + product + ".");
+    ASSERT_NE(at, std::string::npos) << "the menu package's version does not start with " << product;
+    std::string version = manifest.substr(at + 9, manifest.find('"', at + 9) - at - 9);
+    std::replace(version.begin(), version.end(), '.', ',');
     const std::string key = "HKLM\\" + Narrow(ActiveSetupKey);
-    const auto activeSetup = [&](DWORD installed) {
-        const BYTE* bytes = reinterpret_cast<const BYTE*>(&installed);
-        return std::vector<std::string>{
-            key, keytools::StringLine(key, L"", L"Morvane shell extension (x64)"),
-            keytools::ValueText(key, L"IsInstalled", REG_DWORD, std::vector<BYTE>(bytes, bytes + sizeof(installed))),
-            keytools::StringLine(key, L"StubPath",
-                                 L"\"" + system + L"\\WindowsPowerShell\\v1.0\\powershell.exe\" -WindowStyle Hidden " +
-                                     registration),
-            keytools::StringLine(key, L"Version", version)};
-    };
+    const DWORD on = 1;
+    const BYTE* bytes = reinterpret_cast<const BYTE*>(&on);
+    const std::vector<std::string> activeSetup = {
+        key, keytools::StringLine(key, L"", L"Morvane shell extension (x64)"),
+        keytools::ValueText(key, L"IsInstalled", REG_DWORD, std::vector<BYTE>(bytes, bytes + sizeof(on))),
+        keytools::StringLine(key, L"StubPath", L"\"" + folder + L"\\MorvaneMenuSetup.exe\" /register"),
+        keytools::StringLine(key, L"Version", std::wstring(version.begin(), version.end()))};
 
-    // Windows 10 (19045): the package is installed beside the DLL, never
-    // registered, and Active Setup's entry is off.
+    // Windows 10 (19045): the program is installed beside the package and
+    // skips; so does the removal, and the elevated removal does not run.
     ASSERT_TRUE(build.Set(L"19045"));
     DWORD code = Install(MainPackage());
     ASSERT_TRUE(InstallSucceeded(code)) << "msiexec /i gave " << code << "\n" << LastMsiexecLog();
-    EXPECT_TRUE(FileBytes(folder + L"MorvaneX64-menu.msix") == FileBytes(BuiltMenuPackage()));
-    EXPECT_TRUE(FileExists(folder + L"MorvaneX64-menu.png"));
-    EXPECT_EQ(ActiveSetupEntry(), activeSetup(0)) << Describe(ActiveSetupEntry());
+    EXPECT_TRUE(FileBytes(folder + L"\\MorvaneX64-menu.msix") == FileBytes(BuiltMenuPackage()));
+    EXPECT_TRUE(FileExists(folder + L"\\MorvaneX64-menu.png"));
+    EXPECT_EQ(ActiveSetupEntry(), activeSetup) << Describe(ActiveSetupEntry());
     code = Msiexec(L"/x " + Quoted(MainPackage()));
     ASSERT_TRUE(InstallSucceeded(code)) << "msiexec /x gave " << code << "\n" << LastMsiexecLog();
+    const std::string skipped = "0x00000000 skipped: Windows build 19045 has no package menu (22000 and later)";
+    EXPECT_EQ(TakeMenuSetupLog(), (std::vector<std::string>{"register " + skipped, "unregister " + skipped}));
     EXPECT_EQ(powerShell.Runs(), std::vector<std::string>{});
 
-    // Windows 11: registered after the files and for every user at sign-in,
-    // unregistered for the remover and then every user on removal; the
-    // stand-in's failure fails nothing.
+    // Windows 11: the build's own package is unsigned, so the program
+    // refuses it; the user's removal and, once the uninstallation has
+    // succeeded, the elevated one for every user run.
     ASSERT_TRUE(build.Set(L"22000"));
     code = Install(MainPackage());
     ASSERT_TRUE(InstallSucceeded(code)) << "msiexec /i gave " << code << "\n" << LastMsiexecLog();
-    EXPECT_EQ(powerShell.Runs(), std::vector<std::string>{expected[0]});
     EXPECT_EQ(OurEntries(), ExpectedEntries(InstalledDll())) << Describe(OurEntries());
-    EXPECT_EQ(ActiveSetupEntry(), activeSetup(1)) << Describe(ActiveSetupEntry());
     code = Msiexec(L"/x " + Quoted(MainPackage()));
     ASSERT_TRUE(InstallSucceeded(code)) << "msiexec /x gave " << code << "\n" << LastMsiexecLog();
-    EXPECT_EQ(powerShell.Runs(), expected);
+    EXPECT_EQ(TakeMenuSetupLog(),
+              (std::vector<std::string>{"register 0x800B0100 not registered, the package is not signed: " +
+                                            Narrow(folder) + "\\MorvaneX64-menu.msix",
+                                        "unregister 0x00000002 not removed"}));
+    EXPECT_EQ(powerShell.Runs(),
+              (std::vector<std::string>{RemoveCommand, "-NoProfile -NonInteractive -ExecutionPolicy Bypass -Command "
+                                        "\"Get-AppxPackage -AllUsers -Name Brantix.MorvaneShellExtension | "
+                                        "Remove-AppxPackage -AllUsers\""}));
     EXPECT_EQ(ActiveSetupEntry(), std::vector<std::string>{});
     EXPECT_FALSE(FolderExists(InstallFolder()));
+}
+
+// The program itself, from a folder whose name holds spaces, an apostrophe
+// and a typographic one, with a package that carries a signature entry.
+TEST(MenuSetup, RegistersItsFolderQuotedRetriesTheSameVersionAndRecordsActiveSetup)
+{
+    PowerShellStandIn powerShell;
+    ASSERT_TRUE(powerShell.ok());
+    OsBuildScope build;
+    KeyScope keys;
+    ASSERT_TRUE(keys.SetString(HKEY_LOCAL_MACHINE, ActiveSetupKey, L"Version", L"1,0,0,7"));
+    RegDeleteKeyW(HKEY_CURRENT_USER, ActiveSetupKey);
+    const std::wstring folder = InstallFolder() + L" O'Brien\u2019s tools", program = folder + L"\\MorvaneMenuSetup.exe";
+    const std::wstring package = folder + L"\\MorvaneX64-menu.msix";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    ASSERT_TRUE(CopyFileW((std::wstring(MORVANE_BUILD_DIR) + L"\\MorvaneMenuSetup.exe").c_str(), program.c_str(), TRUE));
+    ASSERT_TRUE(CopyFileW(BuiltMenuPackage().c_str(), package.c_str(), TRUE));
+    TakeMenuSetupLog();
+    const auto run = [&](const wchar_t* mode) { return installer_test::RunProcess(Quoted(program) + L" " + mode, 60000); };
+    // Single-quoted for PowerShell (both quotation marks doubled), the folder without a final backslash.
+    const std::string quoted = Narrow(InstallFolder()) + " O''Brien\u2019\u2019s tools";
+    const std::string add = PowerShellCommand("Add-AppxPackage -Path '" + quoted + "\\MorvaneX64-menu.msix' -ExternalLocation '" + quoted + "'");
+    std::wstring recorded;
+
+    ASSERT_TRUE(build.Set(L"19045"));
+    EXPECT_EQ(run(L"/register"), 0u);
+    ASSERT_TRUE(build.Set(L"22000"));
+    EXPECT_EQ(run(L"/register"), static_cast<DWORD>(TRUST_E_NOSIGNATURE));
+    EXPECT_TRUE(CopyFileW((std::wstring(MORVANE_BUILD_DIR) + L"\\tests\\menu-package-signature-entry.msix").c_str(), package.c_str(), FALSE));
+    EXPECT_EQ(run(L"/register"), 2u);  // the stand-in's own failure: no retry
+    powerShell.ExitWith(L"80073CFB");
+    EXPECT_EQ(run(L"/register"), 0x80073CFBu);  // removed and added again
+    EXPECT_FALSE(ReadString(HKEY_CURRENT_USER, ActiveSetupKey, L"Version", &recorded));
+    powerShell.ExitWith(L"0");
+    EXPECT_EQ(run(L"/register"), 0u);
+    EXPECT_TRUE(ReadString(HKEY_CURRENT_USER, ActiveSetupKey, L"Version", &recorded));
+    EXPECT_EQ(recorded, L"1,0,0,7");
+    EXPECT_EQ(run(L"/unregister"), 0u);
+    EXPECT_FALSE(installer_test::KeyExists(HKEY_CURRENT_USER, ActiveSetupKey));
+
+    EXPECT_EQ(powerShell.Runs(), (std::vector<std::string>{add, add, RemoveCommand, add, add, RemoveCommand}));
+    const std::string where = ": " + Narrow(folder);
+    EXPECT_EQ(TakeMenuSetupLog(),
+              (std::vector<std::string>{
+                  "register 0x00000000 skipped: Windows build 19045 has no package menu (22000 and later)",
+                  "register 0x800B0100 not registered, the package is not signed: " + Narrow(package),
+                  "register 0x00000002 not registered" + where,
+                  "register 0x80073CFB not registered after removing the same version" + where,
+                  "register 0x00000000 registered" + where, "unregister 0x00000000 removed"}));
+    DeleteFileW(program.c_str());
+    DeleteFileW(package.c_str());
+    EXPECT_TRUE(RemoveDirectoryW(folder.c_str()));
 }

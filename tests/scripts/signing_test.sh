@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # signing_test.sh BUILD_DIR: scripts/sign.sh with a throwaway self-signed
-# code-signing certificate whose subject is the menu package's publisher;
-# the three signatures checked by osslsigncode, the DLL and the menu package
-# inside the signed MSI included, the signed menu package read entry by entry
+# code-signing certificate whose subject is the menu package's publisher,
+# without a timestamp (no server here: the test-only override); the four
+# signatures checked by osslsigncode, the DLL, MorvaneMenuSetup.exe and the
+# menu package inside the signed MSI included, the signed menu package read entry by entry
 # as a strict ZIP reader reads it, and tampered copies must fail. A
 # certificate of another subject is refused before anything is signed.
 set -u
@@ -21,7 +22,10 @@ certificate() {
   openssl pkcs12 -export -inkey "$work/$1.key" -in "$work/$1.pem" -out "$work/$1.pfx" \
     -passout pass:'test pass' || { echo "openssl pkcs12 failed"; exit 1; }
 }
-sign() { MORVANE_SIGN_PFX="$work/$1.pfx" MORVANE_SIGN_PASSWORD='test pass' bash "$root/scripts/sign.sh" "$build"; }
+sign() {
+  MORVANE_SIGN_NO_TIMESTAMP=${2-1} MORVANE_SIGN_PFX="$work/$1.pfx" MORVANE_SIGN_PASSWORD='test pass' \
+    bash "$root/scripts/sign.sh" "$build"
+}
 
 # The build's publisher ("CN=..., O=...") as openssl's subject ("/O=.../CN=...").
 publisher=$(sed -n 's/^MORVANE_PACKAGE_PUBLISHER:[A-Z]*=//p' "$build/CMakeCache.txt")
@@ -34,6 +38,9 @@ grep -qF "\"$publisher\" but the certificate's subject is \"CN=Someone Else\"" "
 [ -z "$(ls "$build/signed" 2>/dev/null)" ] || fail "sign.sh signed files before refusing the certificate"
 
 certificate signer "$subject"
+sign signer "" >/dev/null 2>"$work/untimed.txt" && fail "sign.sh signed without a timestamp"
+grep -qF "set MORVANE_SIGN_TIMESTAMP" "$work/untimed.txt" || fail "sign.sh did not ask for a timestamp: $(cat "$work/untimed.txt")"
+[ -z "$(ls "$build/signed" 2>/dev/null)" ] || fail "sign.sh signed files before asking for a timestamp"
 sign signer || { echo "FAIL: sign.sh failed"; exit 1; }
 
 # verify FILE: osslsigncode's verdict on FILE's signature by the test certificate.
@@ -48,6 +55,7 @@ expect_valid() {
 
 signed="$build/signed"
 expect_valid "$signed/MorvaneX64.dll" "the signed DLL"
+expect_valid "$signed/MorvaneMenuSetup.exe" "the signed MorvaneMenuSetup.exe"
 expect_valid "$signed/MorvaneX64-menu.msix" "the signed menu package"
 # Signing rewrites [Content_Types].xml: the signed package must still be a
 # sound ZIP (methods, CRCs and sizes agreeing everywhere), as Windows reads it.
@@ -55,10 +63,10 @@ python3 "$root/tests/installer/zip_check.py" "$signed/MorvaneX64-menu.msix" ||
   fail "the signed menu package is not a sound ZIP"
 expect_valid "$signed/MorvaneX64.msi" "the signed package"
 
-# The package carries the signed DLL and menu package, not the build's unsigned ones.
+# The package carries the signed DLL, program and menu package, not the build's unsigned ones.
 mkdir -p "$work/unpacked"
 (cd "$work/unpacked" && msiextract "$signed/MorvaneX64.msi" >/dev/null) || fail "msiextract failed"
-for file in MorvaneX64.dll MorvaneX64-menu.msix; do
+for file in MorvaneX64.dll MorvaneMenuSetup.exe MorvaneX64-menu.msix; do
   packed=$(find "$work/unpacked" -name "$file" | head -1)
   if [ -z "$packed" ]; then
     fail "no $file in the signed package"
@@ -82,5 +90,5 @@ printf 'y' | dd of="$work/tampered.msix" bs=1 seek=$((at + 6)) conv=notrunc stat
 cmp -s "$work/tampered.msix" "$signed/MorvaneX64-menu.msix" && fail "the menu package was not changed"
 verify "$work/tampered.msix" && fail "a tampered menu package still verifies"
 
-[ "$failures" -eq 0 ] && echo "signatures of the DLL, the menu package and the MSI verify; the signed menu package is a sound ZIP; tampered copies do not"
+[ "$failures" -eq 0 ] && echo "no signing without a timestamp; signatures of the DLL, the program, the menu package and the MSI verify; the signed menu package is a sound ZIP; tampered copies do not"
 exit "$failures"

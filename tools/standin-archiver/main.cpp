@@ -3,6 +3,7 @@
 // zip), and logs one record per run to %MORVANE_STANDIN_LOG%.
 #include <windows.h>
 
+#include <cwchar>
 #include <exception>
 #include <string>
 #include <vector>
@@ -53,5 +54,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   }
   // Last thing before exit: readers take the record as "the run is over".
   log.Write();
+  // A test standing this program in for another one sets the exit code that
+  // one would give (hexadecimal: an HRESULT).
+  wchar_t given[16] = {};
+  DWORD length = GetEnvironmentVariableW(L"MORVANE_STANDIN_EXIT_CODE", given, 16);
+  if (length > 0 && length < 16) return static_cast<int>(wcstoul(given, nullptr, 16));
   return code;
 }
