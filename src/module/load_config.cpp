@@ -7,11 +7,14 @@
 // configuration directory and reads Size bytes of it (the x64
 // IMAGE_LOAD_CONFIG_DIRECTORY64 of the Windows 11 SDK). In a process that runs
 // with CFG, as Explorer does, it marks in the process's CFG bitmap only the
-// functions of the guard table as valid indirect-call targets in this image,
-// and points the two call pointers at ntdll's checking routines; every
-// indirect call the compiler emitted goes through the dispatch pointer, so a
-// call into this image anywhere but at a listed function ends the process.
-// Without CFG (or before Windows 8.1) the pointers keep the defaults below.
+// functions of the guard table as valid indirect-call targets in this image
+// (lld lists the functions whose address is taken, the exports, and every
+// function of the objects built without guard data: the runtime's), and
+// points the two call pointers at ntdll's checking routines. Every indirect
+// call compiled here goes through the dispatch pointer and is checked; an
+// indirect call from anywhere in the process into this image anywhere but at
+// a listed function ends the process. Without CFG (or before Windows 8.1) the
+// pointers keep the defaults below.
 // The CET shadow-stack flag is no field here: lld's -cetcompat writes it into
 // the extended DLL characteristics of the debug directory.
 
