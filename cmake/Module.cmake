@@ -11,12 +11,38 @@ file(GLOB MORVANE_CORE_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/src/convert/*.cpp
   ${CMAKE_SOURCE_DIR}/src/register/*.cpp
   ${CMAKE_SOURCE_DIR}/src/module/*.cpp)
-list(FILTER MORVANE_CORE_SOURCES EXCLUDE REGEX "/(heap_allocator|key_deletion|folder_path|package_name|dll_main|runtime_support)\\.cpp$")
+list(FILTER MORVANE_CORE_SOURCES EXCLUDE REGEX "/(heap_allocator|key_deletion|folder_path|package_name|dll_main|runtime_support|load_config)\\.cpp$")
 
-add_library(morvane_core STATIC ${MORVANE_CORE_SOURCES})
-target_include_directories(morvane_core PUBLIC ${CMAKE_SOURCE_DIR}/src)
-target_compile_definitions(morvane_core PUBLIC ${MORVANE_MODULE_DEFS})
-target_compile_options(morvane_core PRIVATE ${MORVANE_MODULE_FLAGS} ${MORVANE_HARDENING_FLAGS})
+if(NOT MORVANE_DLL_ONLY)
+  add_library(morvane_core STATIC ${MORVANE_CORE_SOURCES})
+  target_include_directories(morvane_core PUBLIC ${CMAKE_SOURCE_DIR}/src)
+  target_compile_definitions(morvane_core PUBLIC ${MORVANE_MODULE_DEFS})
+  target_compile_options(morvane_core PRIVATE ${MORVANE_MODULE_FLAGS} ${MORVANE_HARDENING_FLAGS})
+endif()
+
+# The DLL goes into the main build folder, whichever build makes it.
+if(NOT MORVANE_DLL_DIR)
+  set(MORVANE_DLL_DIR ${CMAKE_BINARY_DIR})
+endif()
+set(MORVANE_DLL_FILE ${MORVANE_DLL_DIR}/MorvaneX64.dll)
+
+# The shipped DLL is built by clang and lld, which can emit Control Flow
+# Guard (mingw-w64's GCC cannot); one CMake build has one compiler, so it is
+# a build of its own (dll/) of this project's module alone. The tests, tools
+# and the hardened build stay on GCC, whose warnings are worth having too.
+if(NOT MORVANE_HARDENED AND NOT MORVANE_DLL_ONLY)
+  include(ExternalProject)
+  ExternalProject_Add(MorvaneX64
+    SOURCE_DIR ${CMAKE_SOURCE_DIR}
+    BINARY_DIR ${CMAKE_BINARY_DIR}/dll
+    CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/clang-mingw-w64-x86_64.cmake
+               -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE} -DMORVANE_VERSION=${MORVANE_VERSION}
+               -DMORVANE_DLL_ONLY=ON -DMORVANE_DLL_DIR=${MORVANE_DLL_DIR}
+    INSTALL_COMMAND ""
+    BUILD_ALWAYS ON  # its own make decides what is out of date
+    BUILD_BYPRODUCTS ${MORVANE_DLL_FILE})
+  return()
+endif()
 
 # The hardened build puts the DLL's blocks in front of guard pages too.
 set(MORVANE_DLL_ALLOCATOR ${CMAKE_SOURCE_DIR}/src/brxlib/heap_allocator.cpp)
@@ -40,7 +66,7 @@ add_library(MorvaneX64 SHARED
   $<TARGET_OBJECTS:morvane_version_resource>)
 set_target_properties(MorvaneX64 PROPERTIES PREFIX "" OUTPUT_NAME MorvaneX64
   LINKER_LANGUAGE C
-  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR} LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+  RUNTIME_OUTPUT_DIRECTORY ${MORVANE_DLL_DIR} LIBRARY_OUTPUT_DIRECTORY ${MORVANE_DLL_DIR})
 target_include_directories(MorvaneX64 PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
 target_compile_definitions(MorvaneX64 PRIVATE ${MORVANE_MODULE_DEFS})
 target_compile_options(MorvaneX64 PRIVATE ${MORVANE_MODULE_FLAGS} ${MORVANE_HARDENING_FLAGS})
@@ -52,3 +78,11 @@ endif()
 target_link_options(MorvaneX64 PRIVATE -static -static-libgcc -s -Wl,--gc-sections
   -Wl,--no-insert-timestamp)
 target_link_libraries(MorvaneX64 PRIVATE shell32 ole32 user32 advapi32 kernel32)
+# Control Flow Guard: every indirect call checked, the valid targets listed in
+# the load configuration; and compatible with CET shadow stacks (nothing here
+# rewrites a return address).
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  target_sources(MorvaneX64 PRIVATE ${CMAKE_SOURCE_DIR}/src/module/load_config.cpp)
+  target_compile_options(MorvaneX64 PRIVATE -mguard=cf)
+  target_link_options(MorvaneX64 PRIVATE -mguard=cf -Wl,-Xlink=-cetcompat)
+endif()

@@ -5,7 +5,7 @@
 set -eu
 packages=(cmake make g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
           wine wine64 xvfb xauth googletest wixl msitools imagemagick fonts-ipafont-gothic locales unzip xxd
-          osslsigncode openssl python3 libxml2-utils)
+          osslsigncode openssl python3 libxml2-utils clang-19 lld-19 python3-pefile)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -10,7 +10,7 @@ HRESULT CreateShellExtObject(REFIID riid, void** ppv);
 
 // Creates objects of one of the module's classes; one factory per
 // DllGetClassObject call.
-class CShellExtClassFactory : public IClassFactory {
+class CShellExtClassFactory final : public IClassFactory {
 public:
     // A live factory holds the module, whoever made it.
     explicit CShellExtClassFactory(ObjectCreator create = CreateShellExtObject);

@@ -8,7 +8,7 @@
 #include "brxlib/simple_array.h"
 #include "shellext/refusal.h"
 
-class CShellExt : public IShellExtInit, public IContextMenu {
+class CShellExt final : public IShellExtInit, public IContextMenu {
 public:
     // One selected path: 260 characters and the terminator, zero after it.
     struct PATH_INFO {

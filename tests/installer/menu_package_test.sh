@@ -2,7 +2,9 @@
 # menu_package_test.sh BUILD_DIR: the Windows 11 menu's package as built, read
 # by tools other than the one that wrote it (Info-ZIP, openssl, xmllint,
 # msitools): its entries, every block hash of its block map, the manifest's
-# required declarations, and the MSI that carries it and registers it.
+# required declarations, and the MSI that carries it and registers it; and the
+# DLL the MSI carries, read by pefile: the protections it carries into
+# Explorer's process, its imports and exports.
 # Windows itself (Add-AppxPackage, Explorer) is not here to ask.
 set -u
 build=$(cd "$1" && pwd)
@@ -100,6 +102,48 @@ done
 (cd "$work" && msiextract "$msi" >/dev/null) || fail "msiextract failed"
 packed=$(find "$work" -path "$work/*/MorvaneX64-menu.msix" | head -1)
 cmp -s "$packed" "$msix" || fail "the MSI does not carry the built menu package"
+
+# The DLL: ASLR (high entropy), DEP, Control Flow Guard with a function table
+# that lists every export (Explorer calls them indirectly) and both call
+# pointers in read-only memory, set to their defaults; CET shadow-stack
+# compatible (extended characteristics: a debug entry of type 20); no section
+# both writable and executable. pefile is Debian's, hence Debian's python.
+packed_dll=$(find "$work" -path "$work/*/MorvaneX64.dll" | head -1)
+cmp -s "$packed_dll" "$build/MorvaneX64.dll" || fail "the MSI does not carry the built DLL"
+expect "the DLL as pefile reads it" "$(/usr/bin/python3 - "$build/MorvaneX64.dll" <<'PYTHON'
+import sys, pefile
+pe = pefile.PE(sys.argv[1])
+base = pe.OPTIONAL_HEADER.ImageBase
+print("characteristics:", *[n[len("IMAGE_DLLCHARACTERISTICS_"):] for n, v in pefile.dll_characteristics
+                            if pe.OPTIONAL_HEADER.DllCharacteristics & v])
+config = pe.DIRECTORY_ENTRY_LOAD_CONFIG.struct
+print("guard flags:", *[n for n, v in (("instrumented", 0x100), ("function-table", 0x400)) if config.GuardFlags & v])
+stride = 4 + (config.GuardFlags >> 28)  # an RVA and the entry's extra bytes
+table = {pe.get_dword_at_rva(config.GuardCFFunctionTable - base + i * stride) for i in range(config.GuardCFFunctionCount)}
+exports = pe.DIRECTORY_ENTRY_EXPORT.symbols
+print("guard functions:", "some" if table else "none",
+      "with every export" if {e.address for e in exports} <= table else "without some export")
+for field in ("GuardCFCheckFunctionPointer", "GuardCFDispatchFunctionPointer"):
+    rva = getattr(config, field) - base
+    section = pe.get_section_by_rva(rva)
+    print(field + ":", "writable" if not section or section.IMAGE_SCN_MEM_WRITE else "read-only",
+          "set" if section and pe.get_qword_at_rva(rva) else "null")
+ex = [pe.get_dword_at_rva(d.struct.AddressOfRawData) for d in pe.DIRECTORY_ENTRY_DEBUG if d.struct.Type == 20]
+print("CET compatible:", "yes" if ex and ex[0] & 1 else "no")
+print("writable and executable:", *[s.Name.rstrip(b"\0").decode() for s in pe.sections
+                                    if s.IMAGE_SCN_MEM_WRITE and s.IMAGE_SCN_MEM_EXECUTE] or ["none"])
+print("imports:", *sorted(i.dll.decode().lower() for i in pe.DIRECTORY_ENTRY_IMPORT))
+print("exports:", *sorted(e.name.decode() for e in exports))
+PYTHON
+)" "characteristics: HIGH_ENTROPY_VA DYNAMIC_BASE NX_COMPAT GUARD_CF
+guard flags: instrumented function-table
+guard functions: some with every export
+GuardCFCheckFunctionPointer: read-only set
+GuardCFDispatchFunctionPointer: read-only set
+CET compatible: yes
+writable and executable: none
+imports: advapi32.dll kernel32.dll msvcrt.dll ole32.dll shell32.dll user32.dll
+exports: DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer RunConvertArchiveW"
 expect "OS build search" "$(table RegLocator | grep -P '^OsBuildNumber\t')" \
   "$(printf 'OsBuildNumber\t2\tSOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\tCurrentBuildNumber\t18')"
 expect "OS build property" "$(table AppSearch)" "$(printf 'MORVANE_OS_BUILD\tOsBuildNumber')"
@@ -150,5 +194,5 @@ order=(InstallValidate RemoveExistingProducts SetMenuPowerShell InstallInitializ
 expect "sequence" "$(table InstallExecuteSequence | sort -t$'\t' -k3 -n | cut -f1 |
   grep -xF -f <(printf '%s\n' "${order[@]}") | tr '\n' ' ')" "${order[*]} "
 
-[ "$failures" -eq 0 ] && echo "menu package: entries, block hashes, manifest and MSI steps as expected"
+[ "$failures" -eq 0 ] && echo "menu package: entries, block hashes, manifest and MSI steps as expected; DLL as expected"
 exit "$failures"
