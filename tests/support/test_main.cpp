@@ -17,7 +17,7 @@ namespace {
 
 class Watchdog : public ::testing::EmptyTestEventListener {
 public:
-    explicit Watchdog(DWORD limitMs) : m_limitMs(limitMs)
+    Watchdog(DWORD limitMs, DWORD budgetMs) : m_limitMs(limitMs), m_budgetEnd(GetTickCount() + budgetMs)
     {
         CloseHandle(CreateThread(nullptr, 0, Run, this, 0, nullptr));
     }
@@ -26,7 +26,11 @@ public:
     {
         m_name = std::string(test.test_suite_name()) + "." + test.name();
         m_fired = 0;
-        m_startedAt = GetTickCount();
+        // A test's limit, or what is left of the executable's budget.
+        const DWORD now = GetTickCount();
+        const DWORD left = static_cast<LONG>(m_budgetEnd - now) > 0 ? m_budgetEnd - now : 0;
+        m_allowedMs = left < m_limitMs ? left : m_limitMs;
+        m_startedAt = now;
         InterlockedIncrement(&m_test);
         InterlockedIncrement(&m_running);
     }
@@ -37,7 +41,7 @@ public:
     {
         InterlockedDecrement(&m_running);
         if (m_fired)
-            ADD_FAILURE() << "still running after " << m_limitMs / 1000 << " s: the watchdog ended what it started";
+            ADD_FAILURE() << "still running after " << m_allowedMs / 1000 << " s: the watchdog ended what it started";
         if (test.result()->Failed())
             EndProcessesStartedHere();
     }
@@ -49,12 +53,13 @@ private:
         LONG lastFired = 0;
         for (;; Sleep(500)) {
             const LONG test = watchdog->m_test;
-            if (!watchdog->m_running || test == lastFired || GetTickCount() - watchdog->m_startedAt < watchdog->m_limitMs)
+            if (!watchdog->m_running || test == lastFired ||
+                GetTickCount() - watchdog->m_startedAt < watchdog->m_allowedMs)
                 continue;
             lastFired = test;
             watchdog->m_fired = 1;
             std::fprintf(stderr, "[ WATCHDOG ] %s still running after %lu s: ending what it started\n",
-                         watchdog->m_name.c_str(), watchdog->m_limitMs / 1000);
+                         watchdog->m_name.c_str(), watchdog->m_allowedMs / 1000);
             std::fflush(stderr);
             for (int round = 0; round < 600 && watchdog->m_running; ++round, Sleep(100)) {
                 EndProcessesStartedHere();
@@ -71,6 +76,8 @@ private:
     }
 
     const DWORD m_limitMs;
+    const DWORD m_budgetEnd;  // the executable's, well inside ctest's 600 s
+    volatile DWORD m_allowedMs = 0;
     std::string m_name;
     volatile DWORD m_startedAt = 0;
     volatile LONG m_test = 0;  // counts the tests started
@@ -83,9 +90,8 @@ private:
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
-    // Well inside ctest's limit for a whole executable.
     const char* seconds = std::getenv("MORVANE_TEST_LIMIT_S");
-    const DWORD limitMs = (seconds && std::atoi(seconds) > 0 ? static_cast<DWORD>(std::atoi(seconds)) : 240) * 1000;
-    ::testing::UnitTest::GetInstance()->listeners().Append(new Watchdog(limitMs));
+    const DWORD limitMs = (seconds && std::atoi(seconds) > 0 ? static_cast<DWORD>(std::atoi(seconds)) : 300) * 1000;
+    ::testing::UnitTest::GetInstance()->listeners().Append(new Watchdog(limitMs, 540 * 1000));
     return RUN_ALL_TESTS();
 }
